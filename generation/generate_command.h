@@ -1,0 +1,40 @@
+#pragma once
+
+#include "generation/Cipherloom_Main.h"
+#include "runtime/runtime_services.h"
+
+#include <string>
+#include <string_view>
+
+namespace cipherloom {
+
+inline constexpr std::u16string_view kLengthMissingMessage = u"文字数を入力してください。";
+inline constexpr std::u16string_view kLengthNotNumberMessage = u"文字数は数値を入力してください。";
+inline constexpr std::u16string_view kLengthOutOfRangeMessage =
+    u"文字数は1～32の値を入力してください。";
+
+// What the Generate command needs of the window that owns the length field and the
+// password label.
+class GenerateView
+{
+public:
+    virtual ~GenerateView() = default;
+
+    virtual std::u16string LengthText() const = 0;
+    // Never changes the field's text.
+    virtual void SetLengthReadOnly(bool readOnly) = 0;
+    // Replaces the password label's text.
+    virtual void ShowPassword(std::string_view password) = 0;
+
+protected:
+    GenerateView() = default;
+    GenerateView(const GenerateView&) = default;
+    GenerateView& operator=(const GenerateView&) = default;
+};
+
+// Checks the length, generates with a copy of the settings, shows the password and puts it on
+// the clipboard. A refused length shows one message and changes nothing but the field's
+// read-only flag, which is editable again when this returns.
+void RunGenerate(GenerateView& view, const GenerationSettings& settings, RuntimeServices& services);
+
+} // namespace cipherloom

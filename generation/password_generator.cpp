@@ -1,0 +1,151 @@
+#include "generation/password_generator.h"
+
+#include <cmath>
+#include <stdexcept>
+
+namespace cipherloom {
+namespace {
+
+struct CodeRun
+{
+    std::uint8_t first;
+    std::uint8_t last;
+
+    constexpr bool Contains(int x) const { return x >= first && x <= last; }
+};
+
+// One row per class and case selector: x = floor(r * multiplier) + base, and an x inside a
+// rejected run is thrown away and drawn again. The multipliers deliberately span the gaps.
+struct DrawRow
+{
+    int multiplier;
+    int base;
+    CodeRun rejected[2];
+};
+
+constexpr CodeRun kNone{1, 0}; // empty run
+
+constexpr DrawRow kDigitsRow{10, 48, {kNone, kNone}};
+
+// Indexed by [class - 1][selector - 1].
+constexpr DrawRow kDrawTable[3][3] = {
+    // Letters
+    {
+        {58, 65, {{91, 96}, kNone}}, // All
+        {26, 97, {kNone, kNone}},    // LowerOnly
+        {26, 65, {kNone, kNone}},    // UpperOnly
+    },
+    // Alphanumeric
+    {
+        {75, 48, {{58, 64}, {91, 96}}}, // All
+        {75, 48, {{58, 96}, kNone}},    // LowerOnly
+        {43, 48, {{58, 64}, kNone}},    // UpperOnly
+    },
+    // Alphanumeric and symbols
+    {
+        {94, 33, {kNone, kNone}},     // All
+        {94, 33, {{65, 90}, kNone}},  // LowerOnly
+        {94, 33, {{97, 122}, kNone}}, // UpperOnly
+    },
+};
+
+constexpr int kCodesPerClass = 4;
+constexpr int kLastClass = 3;
+
+const DrawRow* RowFor(std::uint8_t code)
+{
+    const int charClass = code / kCodesPerClass;
+    const int selector = code % kCodesPerClass;
+    if (charClass == 0) {
+        return &kDigitsRow; // digits never look at the case
+    }
+    if (charClass > kLastClass || selector == 0) {
+        return nullptr;
+    }
+    return &kDrawTable[charClass - 1][selector - 1];
+}
+
+char DrawFrom(const DrawRow& row, RandomSource& random)
+{
+    for (;;) {
+        const float r = random.Next();
+        // A value outside [0, 1) (or NaN) would land outside the row's span; draw again rather
+        // than emit a character the row does not hold.
+        if (!(r >= 0.0f && r < 1.0f)) {
+            continue;
+        }
+        // The product is formed in double precision on purpose: rounding it to float first
+        // can carry it across an integer.
+        const int x =
+            static_cast<int>(std::floor(static_cast<double>(r) * row.multiplier)) + row.base;
+        if (!row.rejected[0].Contains(x) && !row.rejected[1].Contains(x)) {
+            return static_cast<char>(x);
+        }
+    }
+}
+
+} // namespace
+
+PositionPlan BuildPositionPlan(const GenerationSettings& settings, std::int16_t length)
+{
+    if (length < kMinLength || length > kMaxLength) {
+        throw std::out_of_range("password length outside 1..32");
+    }
+    const auto mode = static_cast<PositionMode>(settings.SwitchMode);
+    if (mode == PositionMode::Range && settings.RangeEnd > kMaxLength) {
+        throw std::out_of_range("special range ends beyond position 32");
+    }
+
+    PositionPlan plan{};
+    const std::uint8_t ordinary = MakePositionCode(settings.MainType, settings.MainOpt);
+    for (int i = 1; i <= length; ++i) {
+        plan[i] = ordinary;
+    }
+
+    const std::uint8_t special = MakePositionCode(settings.SpecialType, settings.SpecialOpt);
+    switch (mode) {
+    case PositionMode::First:
+        plan[1] = special;
+        break;
+    case PositionMode::Last:
+        plan[length] = special;
+        break;
+    case PositionMode::Range:
+        // Positions beyond the length are written but never drawn, which cuts the range there.
+        for (int j = settings.RangeStart; j <= settings.RangeEnd; ++j) {
+            plan[j] = special;
+        }
+        break;
+    case PositionMode::Off:
+    default:
+        break;
+    }
+    return plan;
+}
+
+std::optional<char> DrawCharacter(std::uint8_t code, RandomSource& random)
+{
+    const DrawRow* row = RowFor(code);
+    if (row == nullptr) {
+        return std::nullopt;
+    }
+    return DrawFrom(*row, random);
+}
+
+std::string GeneratePassword(const GenerationSettings& settings, std::int16_t length,
+                             RandomSource& random)
+{
+    const PositionPlan plan = BuildPositionPlan(settings, length);
+    random.Reseed();
+
+    std::string password;
+    password.reserve(static_cast<std::size_t>(length));
+    for (int i = 1; i <= length; ++i) {
+        if (const auto c = DrawCharacter(plan[i], random)) {
+            password.push_back(*c);
+        }
+    }
+    return password;
+}
+
+} // namespace cipherloom

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "runtime/random_source.h"
+
+#include <string_view>
+
+namespace cipherloom {
+
+// Everything the program takes from its surroundings. Windows and the Generate command
+// receive it by reference, so tests can hand them a fake.
+class RuntimeServices
+{
+public:
+    virtual ~RuntimeServices() = default;
+
+    // Modal box titled with the program's name, one OK button, no icon. Returns once dismissed.
+    virtual void MsgBox(std::u16string_view prompt) = 0;
+    virtual RandomSource& Random() = 0;
+    // Empties the clipboard, whatever it holds.
+    virtual void ClearClipboard() = 0;
+    // Places text on the clipboard in the plain text format.
+    virtual void SetClipboardText(std::string_view text) = 0;
+    // Ends the program at once: no further window events run.
+    virtual void End() = 0;
+
+protected:
+    RuntimeServices() = default;
+    RuntimeServices(const RuntimeServices&) = default;
+    RuntimeServices& operator=(const RuntimeServices&) = default;
+};
+
+} // namespace cipherloom
