@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# Drives the real program on an X server with the keyboard and reads the real X clipboard.
+# Usage (under xvfb-run): e2e.sh BINARY SCENARIO
+set -euo pipefail
+
+bin=$1
+scenario=$2
+here=$(cd "$(dirname "$0")" && pwd)
+readonly timeout_s=10
+readonly title='^Cipherloom$'
+workdir=$(mktemp -d)
+app_pid=""
+main_wid=""
+clip_pids=()
+
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    for pid in "${clip_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$workdir"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL [$scenario]: $*" >&2
+    [ -s "$workdir/stderr" ] && sed 's/^/  app stderr: /' "$workdir/stderr" >&2
+    exit 1
+}
+
+# What a paste would give; empty when nobody owns the clipboard.
+clipboard() { xclip -o -selection clipboard "$@" 2>/dev/null || true; }
+
+# Another program copies text: xclip keeps serving it in the background until replaced.
+other_program_copies() {
+    xclip -i -selection clipboard -quiet < <(printf '%s' "$1") >/dev/null 2>&1 &
+    clip_pids+=($!)
+    wait_until clipboard_is "$1" || fail "could not place '$1' on the clipboard"
+}
+
+clipboard_is() { [ "$(clipboard)" = "$1" ]; }
+clipboard_is_eight_digits() { [[ "$(clipboard)" =~ ^[0-9]{8}$ ]]; }
+app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
+windows_titled_cipherloom() { xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l; }
+two_windows() { [ "$(windows_titled_cipherloom)" -ge 2 ]; }
+
+wait_until() {
+    local deadline=$((SECONDS + timeout_s))
+    until "$@"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.05
+    done
+}
+
+start_app() {
+    env -u QT_QPA_PLATFORM "$bin" >"$workdir/stdout" 2>"$workdir/stderr" &
+    app_pid=$!
+    main_wid=$(timeout "$timeout_s" xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
+        fail "the main window did not appear"
+    xdotool windowfocus --sync "$main_wid"
+}
+
+press() { xdotool key --clearmodifiers "$@"; }
+
+generate() {
+    press Return
+    wait_until clipboard_is_eight_digits || fail "no 8-digit password on the clipboard: '$(clipboard)'"
+}
+
+# Waits for the program to end; prints how long it took in milliseconds.
+wait_for_exit() {
+    local start end
+    start=$(date +%s%N)
+    wait_until app_gone || fail "the program did not end"
+    end=$(date +%s%N)
+    local status=0
+    wait "$app_pid" || status=$?
+    app_pid=""
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+    echo $(((end - start) / 1000000))
+}
+
+case "$scenario" in
+initial_length_gives_eight_digits)
+    start_app
+    generate
+    press alt+x
+    wait_for_exit >/dev/null
+    ;;
+
+clipboard_offers_password_manager_hint)
+    start_app
+    generate
+    targets=$(clipboard -t TARGETS)
+    grep -qx 'x-kde-passwordManagerHint' <<<"$targets" || fail "no hint among targets: $targets"
+    [ "$(clipboard -t x-kde-passwordManagerHint)" = "secret" ] || fail "hint is not 'secret'"
+    grep -qx 'text/plain' <<<"$targets" || fail "no plain text among targets: $targets"
+    ;;
+
+exit_after_start_leaves_clipboard_alone)
+    other_program_copies "from another program"
+    start_app
+    press alt+x
+    wait_for_exit >/dev/null
+    clipboard_is "from another program" || fail "clipboard changed to '$(clipboard)'"
+    ;;
+
+exit_after_generate_clears_what_another_program_copied)
+    start_app
+    generate
+    other_program_copies "copied later"
+    xdotool windowfocus --sync "$main_wid"
+    press alt+x
+    ms=$(wait_for_exit)
+    echo "exit took ${ms} ms"
+    clipboard_is "" || fail "clipboard still holds '$(clipboard)'"
+    # A clipboard manager hand-over would stall exit for seconds; anything near that is a fault.
+    ((ms < 2000)) || fail "exit took ${ms} ms"
+    ;;
+
+close_box_after_generate_clears_the_clipboard)
+    start_app
+    generate
+    other_program_copies "copied later"
+    "$here/close_window.py" "$main_wid"
+    ms=$(wait_for_exit)
+    echo "close took ${ms} ms"
+    clipboard_is "" || fail "clipboard still holds '$(clipboard)'"
+    ;;
+
+bad_length_shows_message_and_changes_nothing)
+    other_program_copies "kept"
+    start_app
+    press ctrl+a BackSpace
+    xdotool type --delay 20 33
+    press Return
+    wait_until two_windows || fail "no message box titled Cipherloom appeared"
+    box=$(xdotool search --onlyvisible --name "$title" | grep -vx "$main_wid" | head -n 1)
+    xdotool windowfocus --sync "$box"
+    press Return
+    wait_until test "$(windows_titled_cipherloom)" -eq 1 || fail "the message box did not close"
+    clipboard_is "kept" || fail "a refused request changed the clipboard to '$(clipboard)'"
+    # The password label stayed empty, so Exit must leave the clipboard alone too.
+    xdotool windowfocus --sync "$main_wid"
+    press alt+x
+    wait_for_exit >/dev/null
+    clipboard_is "kept" || fail "exit after a refused request changed the clipboard"
+    ;;
+
+*)
+    echo "unknown scenario: $scenario" >&2
+    exit 2
+    ;;
+esac
+echo "PASS [$scenario]"
