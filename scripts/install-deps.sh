@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-ipafont-gothic
-    xvfb xauth xdotool xclip x11-utils
+    xvfb xauth xdotool xclip x11-utils python3 python3-xlib
 )
 
 missing=()
