@@ -30,14 +30,9 @@ RandomSource& QtRuntime::Random()
 
 void QtRuntime::ClearClipboard()
 {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    // On X11 clear() only gives up a selection we own and leaves another program's text in place,
-    // so take the clipboard over with nothing in it first. clear() then leaves it without an owner,
-    // which also spares the exit a hand-over to a clipboard manager.
-    if (!clipboard->ownsClipboard()) {
-        clipboard->setMimeData(new QMimeData);
-    }
-    clipboard->clear();
+    // clear() gives up the selection (and, on X11, also empties another program's); setText("")
+    // would keep owning it with an empty text, and a clipboard manager would then stall the exit.
+    QGuiApplication::clipboard()->clear();
 }
 
 void QtRuntime::SetClipboardText(std::string_view text)

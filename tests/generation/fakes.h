@@ -74,7 +74,7 @@ public:
     void SetClipboardText(std::string_view text) override
     {
         clipboard = text;
-        log.push_back("set:" + clipboard);
+        log.push_back(std::string("set:").append(clipboard));
     }
     void End() override { log.push_back("end"); }
 
@@ -102,7 +102,7 @@ public:
     void ShowPassword(std::string_view password) override
     {
         label = password;
-        m_log.push_back("show:" + label);
+        m_log.push_back(std::string("show:").append(label));
     }
 
     std::u16string text;

@@ -1,0 +1,135 @@
+// The services on Qt under the offscreen platform: the real message box, the clipboard
+// payload and its hints, and the system random source's values.
+
+#include "runtime/qt_runtime.h"
+#include "runtime/system_random_source.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+
+#include <cmath>
+#include <memory>
+#include <set>
+
+using namespace Qt::StringLiterals;
+using cipherloom::QtRuntime;
+using cipherloom::SystemRandomSource;
+
+namespace {
+
+const QString kPasswordHint = u"x-kde-passwordManagerHint"_s;
+
+struct SeenBox
+{
+    bool found = false;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    qsizetype buttons = 0;
+    QMessageBox::StandardButton button = QMessageBox::NoButton;
+    bool modal = false;
+};
+
+} // namespace
+
+class QtRuntimeTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void messageBoxIsTitledPlainWithOneOk();
+    void secretPayloadCarriesTextAndHint();
+    void clipboardIsSetThenCleared();
+    void systemRandomValuesAreFloatsInUnitInterval();
+};
+
+void QtRuntimeTest::init()
+{
+    // The offscreen clipboard lives in the process and outlasts each test.
+    QGuiApplication::clipboard()->clear();
+}
+
+void QtRuntimeTest::messageBoxIsTitledPlainWithOneOk()
+{
+    SeenBox seen;
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [&seen, timer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        timer->stop();
+        seen = {true,          box->windowTitle(),    box->text(),
+                box->icon(),   box->buttons().size(), box->standardButton(box->buttons().value(0)),
+                box->isModal()};
+        box->buttons().value(0)->click();
+    });
+    timer->start(0);
+
+    QtRuntime runtime;
+    runtime.MsgBox(u"範囲指定が正しくありません。");
+    QVERIFY(seen.found);
+    QCOMPARE(seen.title, u"Cipherloom"_s);
+    QCOMPARE(seen.text, u"範囲指定が正しくありません。"_s);
+    QCOMPARE(seen.icon, QMessageBox::NoIcon);
+    QCOMPARE(seen.buttons, 1);
+    QCOMPARE(seen.button, QMessageBox::Ok);
+    QVERIFY(seen.modal);
+}
+
+void QtRuntimeTest::secretPayloadCarriesTextAndHint()
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    QSKIP("the hint checked here is the one for X11 and Wayland clipboard managers");
+#endif
+    const std::unique_ptr<QMimeData> mime(QtRuntime::MakeSecretMimeData("a&<b>~"));
+    QCOMPARE(mime->text(), u"a&<b>~"_s);
+    QCOMPARE(mime->data(kPasswordHint), QByteArray("secret"));
+}
+
+void QtRuntimeTest::clipboardIsSetThenCleared()
+{
+    QtRuntime runtime;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+
+    runtime.SetClipboardText("first");
+    runtime.SetClipboardText("Xy7$kQ2!");
+    QCOMPARE(clipboard->text(), u"Xy7$kQ2!"_s);
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+    QVERIFY(clipboard->mimeData()->hasFormat(kPasswordHint));
+#endif
+
+    runtime.ClearClipboard();
+    QVERIFY(clipboard->text().isEmpty());
+    QVERIFY(clipboard->mimeData() == nullptr || clipboard->mimeData()->formats().isEmpty());
+}
+
+void QtRuntimeTest::systemRandomValuesAreFloatsInUnitInterval()
+{
+    // 2^24: a float's significand; every value must be k / 2^24 with k < 2^24.
+    constexpr double kSteps = 16777216.0;
+    constexpr int kDraws = 4096;
+
+    SystemRandomSource source;
+    source.Reseed();
+    std::set<float> distinct;
+    for (int i = 0; i < kDraws; ++i) {
+        const float r = source.Next();
+        QVERIFY2(r >= 0.0F && r < 1.0F, qPrintable(QString::number(r)));
+        const double scaled = static_cast<double>(r) * kSteps;
+        QCOMPARE(scaled, std::floor(scaled));
+        distinct.insert(r);
+    }
+    // Among 2^24 possible values, 4096 draws repeat about once on average.
+    QVERIFY(distinct.size() >= kDraws - 16);
+}
+
+QTEST_MAIN(QtRuntimeTest)
+#include "tst_qt_runtime.moc"

@@ -1,0 +1,189 @@
+#include "windows/MainWin.h"
+
+#include "windows/OptWin.h"
+#include "windows/layout.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <array>
+
+namespace cipherloom {
+namespace {
+
+using layout::ControlRow;
+using layout::FontRole;
+using layout::Kind;
+using layout::kNoIndex;
+
+constexpr FontRole N = FontRole::Normal;
+constexpr FontRole S = FontRole::Small;
+
+// clang-format off
+constexpr std::array kControls{
+    // name, kind, Index, caption, left, top, width, height (twips), parent frame, font, flags,
+    // accessible name; in tab order.
+    ControlRow{"Label1",    Kind::Label,        kNoIndex, u"文字数(&L)",     360,  480,  975,  255,  {},       S,               0,                      {}},
+    ControlRow{"StrLength", Kind::NumberField,  kNoIndex, u"8",              1440, 360,  495,  375,  {},       N,               0,                      u"文字数"},
+    ControlRow{"Label2",    Kind::Label,        kNoIndex, u"（1～32）",      2040, 480,  975,  255,  {},       N,               0,                      {}},
+    ControlRow{"Type",      Kind::OptionButton, 0,        u"数字(&Q)",       360,  1200, 1215, 375,  {},       N,               layout::kChecked,       {}},
+    ControlRow{"Type",      Kind::OptionButton, 1,        u"英字(&W)",       1560, 1200, 1215, 375,  {},       N,               0,                      {}},
+    ControlRow{"Type",      Kind::OptionButton, 2,        u"英数字(&E)",     2760, 1200, 1455, 375,  {},       N,               0,                      {}},
+    ControlRow{"Type",      Kind::OptionButton, 3,        u"英数字記号(&R)", 4200, 1200, 1815, 375,  {},       N,               0,                      {}},
+    ControlRow{"Frame1",    Kind::Frame,        kNoIndex, u"英字について",   1320, 1680, 4575, 735,  {},       S,               layout::kHidden,        {}},
+    ControlRow{"Opt",       Kind::OptionButton, 0,        u"全て(&A)",       120,  240,  975,  375,  "Frame1", S,               layout::kChecked,       {}},
+    ControlRow{"Opt",       Kind::OptionButton, 1,        u"小文字のみ(&S)", 1200, 240,  1575, 375,  "Frame1", S,               0,                      {}},
+    ControlRow{"Opt",       Kind::OptionButton, 2,        u"大文字のみ(&D)", 2880, 240,  1575, 375,  "Frame1", S,               0,                      {}},
+    ControlRow{"Label4",    Kind::Label,        kNoIndex, u"パスワード",     480,  2760, 1095, 255,  {},       N,               0,                      {}},
+    ControlRow{"PassWord",  Kind::Label,        kNoIndex, u"",               1680, 2640, 4215, 375,  {},       FontRole::Fixed, layout::kDisplay,       u"パスワード"},
+    ControlRow{"Command1",  Kind::Button,       kNoIndex, u"生成(&C)",       480,  3480, 1335, 495,  {},       N,               layout::kDefaultButton, {}},
+    ControlRow{"Command2",  Kind::Button,       kNoIndex, u"終了(&X)",       4440, 3480, 1335, 495,  {},       N,               0,                      {}},
+    ControlRow{"Command3",  Kind::Button,       kNoIndex, u"オプション(&O)", 4200, 240,  1815, 495,  {},       N,               0,                      {}},
+};
+// clang-format on
+
+constexpr int kClientWidthTwips = 6390;
+constexpr int kClientHeightTwips = 4215;
+
+constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint |
+                                         Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                         Qt::WindowCloseButtonHint;
+
+constexpr std::array kIconFiles{":/icons/cipherloom-16.png", ":/icons/cipherloom-32.png",
+                                ":/icons/cipherloom-48.png", ":/icons/cipherloom-256.png"};
+
+QIcon LoadWindowIcon()
+{
+    QIcon icon;
+    for (const char* file : kIconFiles) {
+        const QString path = QString::fromLatin1(file);
+        if (QFile::exists(path)) {
+            icon.addFile(path);
+        }
+    }
+    return icon;
+}
+
+} // namespace
+
+MainWin::MainWin(RuntimeServices& services, QWidget* parent)
+    : QWidget(parent, kWindowFlags), m_services(services)
+{
+    setObjectName(QStringLiteral("MainWin"));
+    setWindowTitle(QStringLiteral("Cipherloom"));
+    if (const QIcon icon = LoadWindowIcon(); !icon.isNull()) {
+        setWindowIcon(icon);
+    }
+    setFixedSize(layout::ToPixels(kClientWidthTwips), layout::ToPixels(kClientHeightTwips));
+
+    const layout::Controls controls = layout::BuildControls(*this, kControls);
+    m_strLength = controls.Get<QLineEdit>("StrLength");
+    m_passWord = controls.Get<QLabel>("PassWord");
+    m_frame1 = controls.Get<QGroupBox>("Frame1");
+    // Alt+L puts the caret into the length field.
+    controls.Get<QLabel>("Label1")->setBuddy(m_strLength);
+
+    connect(controls.Group("Type"), &QButtonGroup::idClicked, this, &MainWin::Type_Click);
+    connect(controls.Group("Opt"), &QButtonGroup::idClicked, this, &MainWin::Opt_Click);
+    connect(controls.Get<QPushButton>("Command1"), &QPushButton::clicked, this,
+            &MainWin::Command1_Click);
+    connect(controls.Get<QPushButton>("Command2"), &QPushButton::clicked, this,
+            &MainWin::Command2_Click);
+    connect(controls.Get<QPushButton>("Command3"), &QPushButton::clicked, this,
+            &MainWin::Command3_Click);
+
+    m_strLength->setFocus();
+}
+
+MainWin::~MainWin() = default;
+
+std::u16string MainWin::LengthText() const
+{
+    return m_strLength->text().toStdU16String();
+}
+
+void MainWin::SetLengthReadOnly(bool readOnly)
+{
+    m_strLength->setReadOnly(readOnly);
+    // setReadOnly() turns the input method back on; the field takes digits only.
+    m_strLength->setAttribute(Qt::WA_InputMethodEnabled, false);
+}
+
+void MainWin::ShowPassword(std::string_view password)
+{
+    m_passWord->setText(
+        QString::fromLatin1(password.data(), static_cast<qsizetype>(password.size())));
+}
+
+void MainWin::Type_Click(int Index)
+{
+    // MainOpt stays as it is while the frame is hidden.
+    m_frame1->setVisible(Index != static_cast<int>(CharClass::Digits));
+    m_settings.MainType = static_cast<std::uint8_t>(Index);
+}
+
+void MainWin::Opt_Click(int Index)
+{
+    m_settings.MainOpt = static_cast<std::uint8_t>(Index);
+}
+
+void MainWin::Command1_Click()
+{
+    RunGenerate(*this, m_settings, m_services);
+}
+
+void MainWin::Command2_Click()
+{
+    ClearClipboardIfPasswordShown();
+    m_services.End();
+}
+
+void MainWin::Command3_Click()
+{
+    if (m_optWin == nullptr) {
+        m_optWin = new OptWin(m_settings, m_services, this);
+    }
+    m_optWin->exec();
+}
+
+void MainWin::Form_Unload()
+{
+    ClearClipboardIfPasswordShown();
+    m_services.End();
+}
+
+void MainWin::keyPressEvent(QKeyEvent* event)
+{
+    // Only a QDialog has a default button, so the window does it itself. Buttons with the focus
+    // take Enter first (they are auto-default); fields and option buttons pass it on to here.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        Command1_Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void MainWin::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void MainWin::ClearClipboardIfPasswordShown()
+{
+    // A password made in this run may still be on the clipboard; anything else is left alone.
+    if (!m_passWord->text().isEmpty()) {
+        m_services.ClearClipboard();
+    }
+}
+
+} // namespace cipherloom
