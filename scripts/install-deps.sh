@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-ipafont-gothic
+    dpkg-dev file desktop-file-utils appstream lintian
     xvfb xauth xdotool xclip x11-utils python3 python3-xlib
 )
 

@@ -37,7 +37,7 @@ xdotool windowfocus --sync "$dialog"
 key alt+3
 key Tab
 xdotool type --delay 30 3
-key Tab Tab
+key Tab
 xdotool type --delay 30 5
 key alt+w
 key alt+d
