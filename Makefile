@@ -23,3 +23,30 @@ test: deps
 
 clean:
 	rm -rf build
+
+.PHONY: asan fuzz valgrind bench
+
+# The whole suite, window tests included, under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: deps
+	cmake --preset asan
+	cmake --build --preset asan --parallel 2
+	ctest --preset asan
+
+# A bounded libFuzzer run from the committed seeds; what it finds stays in the build tree.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz --parallel 2
+	mkdir -p build/fuzz/corpus build/fuzz/artifacts
+	build/fuzz/fuzz/generate_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+		-artifact_prefix=build/fuzz/artifacts/ build/fuzz/corpus fuzz/corpus
+
+# Memcheck over the offscreen window and runtime tests of the $(PRESET) build.
+valgrind: build
+	./scripts/valgrind-windows.sh build/$(PRESET)
+
+# Speed figures: the core beside pwgen, start-up beside a bare Qt window, Generate to clipboard.
+bench: build
+	./scripts/bench-core.sh build/$(PRESET)
+	./scripts/bench-startup.sh build/$(PRESET)
+	build/$(PRESET)/bench/cipherloom_bench_clipboard

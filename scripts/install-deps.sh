@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-ipafont-gothic
     dpkg-dev file desktop-file-utils appstream lintian
+    clang-14 libclang-rt-14-dev valgrind
     xvfb xauth xdotool xclip x11-utils python3 python3-xlib
 )
 

@@ -56,8 +56,9 @@ constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint |
                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                          Qt::WindowCloseButtonHint;
 
-constexpr std::array kIconFiles{":/icons/cipherloom-16.png", ":/icons/cipherloom-32.png",
-                                ":/icons/cipherloom-48.png", ":/icons/cipherloom-256.png"};
+// The window's own two sizes. Larger ones come from the desktop's icon theme; loading them here
+// would cost start-up time, since Qt hands every size to the window system.
+constexpr std::array kIconFiles{":/icons/cipherloom-16.png", ":/icons/cipherloom-32.png"};
 
 QIcon LoadWindowIcon()
 {

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Valgrind memcheck over the window and runtime tests on the offscreen platform. Fails on any
+# memory error and on definite or indirect leaks; Qt and fontconfig noise is suppressed by
+# tests/quality/valgrind.supp (a reason beside each entry). Logs go to BUILD_DIR/valgrind/.
+# Usage: scripts/valgrind-windows.sh [BUILD_DIR]   (default build/default, built beforehand)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=$(realpath "${1:-build/default}")
+supp="$root/tests/quality/valgrind.supp"
+logs="$build_dir/valgrind"
+mkdir -p "$logs"
+
+command -v valgrind >/dev/null || {
+    echo "valgrind is not installed (Debian package valgrind)" >&2
+    exit 1
+}
+
+mapfile -t tests < <(find "$build_dir/tests/windows" "$build_dir/tests/runtime" -maxdepth 1 \
+    -type f -executable -name '*_test' 2>/dev/null | sort)
+[ ${#tests[@]} -gt 0 ] || {
+    echo "no window or runtime test binaries under $build_dir/tests: build them first" >&2
+    exit 1
+}
+
+failed=0
+passed=0
+for test in "${tests[@]}"; do
+    name=$(basename "$test")
+    log="$logs/$name.log"
+    start=$SECONDS
+    status=0
+    QT_QPA_PLATFORM=offscreen valgrind --tool=memcheck --error-exitcode=99 \
+        --leak-check=full --show-leak-kinds=definite,indirect \
+        --errors-for-leak-kinds=definite,indirect --track-origins=yes --num-callers=40 \
+        --suppressions="$supp" --gen-suppressions=all --log-file="$log" \
+        "$test" >"$logs/$name.out" 2>&1 || status=$?
+    summary=$(grep -h 'ERROR SUMMARY' "$log" | tail -n 1 | sed 's/^==[0-9]*== //')
+    lost=$(grep -h 'definitely lost:' "$log" | tail -n 1 | sed 's/^==[0-9]*== *//')
+    echo "$name ($((SECONDS - start)) s): ${summary:-no summary} | ${lost:-no leaks reported}"
+    if [ "$status" -eq 0 ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        if [ "$status" -eq 99 ]; then
+            echo "  memcheck errors: see $log" >&2
+        else
+            echo "  the test itself failed (status $status): see $logs/$name.out" >&2
+        fi
+    fi
+done
+echo "valgrind: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
