@@ -9,7 +9,13 @@ packages=(
     fonts-ipafont-gothic
     dpkg-dev file desktop-file-utils appstream lintian
     clang-14 libclang-rt-14-dev valgrind
-    xvfb xauth xdotool xclip x11-utils python3 python3-xlib
+    xvfb xauth xdotool xclip x11-utils python3 python3-xlib dbus
+    # Real desktop components the end-to-end tests start themselves: clipboard managers,
+    copyq parcellite xfce4-clipman
+    # a headless Wayland compositor with its keyboard and clipboard tools,
+    sway wtype wl-clipboard qt6-wayland
+    # and the accessibility bus that screen readers read.
+    at-spi2-core python3-pyatspi
 )
 
 missing=()
