@@ -96,7 +96,11 @@ public:
     void MsgBox(std::u16string_view) override {}
     RandomSource& Random() override { return random; }
     void ClearClipboard() override { clipboard.clear(); }
-    void SetClipboardText(std::string_view text) override { clipboard = text; }
+    bool SetClipboardText(std::string_view text) override
+    {
+        clipboard = text;
+        return true;
+    }
     void End() override {}
 
     SystemRandomSource random;

@@ -77,7 +77,11 @@ public:
     void MsgBox(std::u16string_view prompt) override { messages.emplace_back(prompt); }
     RandomSource& Random() override { return random; }
     void ClearClipboard() override { clipboard.clear(); }
-    void SetClipboardText(std::string_view text) override { clipboard = text; }
+    bool SetClipboardText(std::string_view text) override
+    {
+        clipboard = text;
+        return true;
+    }
     void End() override { Require(false); }
 
     FuzzedRandom random;

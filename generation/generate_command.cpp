@@ -53,9 +53,13 @@ void RunGenerate(GenerateView& view, const GenerationSettings& settings, Runtime
 
     std::string password = GeneratePassword(snapshot, length, services.Random());
     view.ShowPassword(password);
-    services.ClearClipboard();
-    services.SetClipboardText(password);
+    // Replaced in one step: clearing first would let a clipboard manager restore its last entry
+    // in between and win the selection from us.
+    const bool copied = services.SetClipboardText(password);
     Wipe(password);
+    if (!copied) {
+        services.MsgBox(kClipboardFailedMessage);
+    }
 }
 
 } // namespace cipherloom

@@ -12,6 +12,8 @@ inline constexpr std::u16string_view kLengthMissingMessage = u"文字数を入�
 inline constexpr std::u16string_view kLengthNotNumberMessage = u"文字数は数値を入力してください。";
 inline constexpr std::u16string_view kLengthOutOfRangeMessage =
     u"文字数は1～32の値を入力してください。";
+inline constexpr std::u16string_view kClipboardFailedMessage =
+    u"パスワードをクリップボードにコピーできませんでした。";
 
 // What the Generate command needs of the window that owns the length field and the
 // password label.
@@ -34,7 +36,8 @@ protected:
 
 // Checks the length, generates with a copy of the settings, shows the password and puts it on
 // the clipboard. A refused length shows one message and changes nothing but the field's
-// read-only flag, which is editable again when this returns.
+// read-only flag, which is editable again when this returns. A password that could not reach
+// the clipboard stays shown, and a message says so.
 void RunGenerate(GenerateView& view, const GenerationSettings& settings, RuntimeServices& services);
 
 } // namespace cipherloom

@@ -17,12 +17,13 @@ class QtRuntime final : public RuntimeServices
 
 public:
     QtRuntime() = default;
-    ~QtRuntime() override = default;
+    // On Wayland, waits until the compositor has taken in what the program sent.
+    ~QtRuntime() override;
 
     void MsgBox(std::u16string_view prompt) override;
     RandomSource& Random() override;
     void ClearClipboard() override;
-    void SetClipboardText(std::string_view text) override;
+    [[nodiscard]] bool SetClipboardText(std::string_view text) override;
     void End() override;
 
     // The clipboard payload: plain text plus the hints that keep it out of clipboard managers

@@ -18,8 +18,9 @@ public:
     virtual RandomSource& Random() = 0;
     // Empties the clipboard, whatever it holds.
     virtual void ClearClipboard() = 0;
-    // Places text on the clipboard in the plain text format.
-    virtual void SetClipboardText(std::string_view text) = 0;
+    // Replaces whatever the clipboard holds with text, in the plain text format, in one step.
+    // Returns false if the program still does not own the clipboard after a few brief retries.
+    [[nodiscard]] virtual bool SetClipboardText(std::string_view text) = 0;
     // Ends the program at once: no further window events run.
     virtual void End() = 0;
 

@@ -45,13 +45,8 @@ app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
 windows_titled_cipherloom() { xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l; }
 two_windows() { [ "$(windows_titled_cipherloom)" -ge 2 ]; }
 
-wait_until() {
-    local deadline=$((SECONDS + timeout_s))
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.05
-    done
-}
+# shellcheck source=tests/e2e/common.sh
+source "$here/common.sh"
 
 start_app() {
     env -u QT_QPA_PLATFORM "$bin" >"$workdir/stdout" 2>"$workdir/stderr" &

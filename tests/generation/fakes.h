@@ -71,10 +71,14 @@ public:
         clipboard.clear();
         log.push_back("clear");
     }
-    void SetClipboardText(std::string_view text) override
+    bool SetClipboardText(std::string_view text) override
     {
+        log.push_back(std::string("set:").append(text));
+        if (!clipboardWorks) {
+            return false;
+        }
         clipboard = text;
-        log.push_back(std::string("set:").append(clipboard));
+        return true;
     }
     void End() override { log.push_back("end"); }
 
@@ -82,6 +86,8 @@ public:
     ScriptedRandom random;
     std::vector<std::u16string> messages;
     std::string clipboard;
+    // Off: another program keeps the clipboard, as a busy clipboard manager can.
+    bool clipboardWorks = true;
 };
 
 class FakeView final : public GenerateView

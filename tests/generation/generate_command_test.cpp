@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalRow{"FarAboveMaximum", u"99", kLengthOutOfRangeMessage}),
     [](const ::testing::TestParamInfo<RefusalRow>& row) { return row.param.name; });
 
-TEST(RunGenerate, TheInitialEightGivesEightDigitsShownThenClipboardClearedThenSet)
+TEST(RunGenerate, TheInitialEightGivesEightDigitsShownThenReplacingTheClipboardInOneStep)
 {
     FakeServices services(Draws(8));
     FakeView view(u"8", services.log);
@@ -82,8 +82,8 @@ TEST(RunGenerate, TheInitialEightGivesEightDigitsShownThenClipboardClearedThenSe
 
     EventLog wanted{"ro", "read(ro)", "reseed"};
     wanted.insert(wanted.end(), 8, "next");
-    wanted.insert(wanted.end(), {std::string("show:").append(expected), "clear",
-                                 std::string("set:").append(expected)});
+    wanted.insert(wanted.end(),
+                  {std::string("show:").append(expected), std::string("set:").append(expected)});
     wanted.push_back("rw");
     EXPECT_EQ(services.log, wanted);
 }
@@ -122,8 +122,32 @@ TEST(RunGenerate, ASecondGenerateReplacesBothLabelAndClipboard)
 
     EXPECT_EQ(view.label, "999999");
     EXPECT_EQ(services.clipboard, "999999");
-    EXPECT_EQ(std::count(services.log.begin(), services.log.end(), "clear"), 2);
+    EXPECT_EQ(std::count(services.log.begin(), services.log.end(), "clear"), 0);
     EXPECT_EQ(services.random.reseedCalls, 2);
+}
+
+// Another program can keep the clipboard; that must never pass for a copied password.
+TEST(RunGenerate, AClipboardThatCannotBeSetIsReportedAndThePasswordStaysShown)
+{
+    FakeServices services(Draws(8));
+    services.clipboard = "previous";
+    services.clipboardWorks = false;
+    FakeView view(u"8", services.log);
+
+    RunGenerate(view, GenerationSettings{}, services);
+
+    const std::string expected(8, '7');
+    EXPECT_EQ(view.label, expected);
+    EXPECT_EQ(services.messages,
+              std::vector<std::u16string>{std::u16string(kClipboardFailedMessage)});
+    EXPECT_EQ(services.clipboard, "previous");
+    EXPECT_FALSE(view.readOnly);
+    // The message comes while the field is still read-only, as with any other message.
+    const EventLog tail{std::string("show:").append(expected), std::string("set:").append(expected),
+                        "msgbox", "rw"};
+    ASSERT_GE(services.log.size(), tail.size());
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(),
+                           services.log.end() - static_cast<std::ptrdiff_t>(tail.size())));
 }
 
 TEST(RunGenerate, GeneratesWithTheSettingsItIsGiven)

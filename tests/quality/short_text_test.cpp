@@ -192,10 +192,11 @@ public:
         ++clipboardWrites;
         clipboard.clear();
     }
-    void SetClipboardText(std::string_view text) override
+    bool SetClipboardText(std::string_view text) override
     {
         ++clipboardWrites;
         clipboard = text;
+        return true;
     }
     void End() override { ++ends; }
 

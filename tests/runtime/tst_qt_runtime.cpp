@@ -45,6 +45,8 @@ private slots:
     void init();
 
     void messageBoxIsTitledPlainWithOneOk();
+    void messageBoxSitsOnTheActiveWindow_data();
+    void messageBoxSitsOnTheActiveWindow();
     void secretPayloadCarriesTextAndHint();
     void clipboardIsSetThenCleared();
     void systemRandomValuesAreFloatsInUnitInterval();
@@ -84,6 +86,49 @@ void QtRuntimeTest::messageBoxIsTitledPlainWithOneOk()
     QVERIFY(seen.modal);
 }
 
+void QtRuntimeTest::messageBoxSitsOnTheActiveWindow_data()
+{
+    QTest::addColumn<bool>("windowShown");
+
+    QTest::newRow("over the window that is active") << true;
+    QTest::newRow("on its own when no window is") << false;
+}
+
+void QtRuntimeTest::messageBoxSitsOnTheActiveWindow()
+{
+    // Without the parent the box can open behind the options dialog, or on another screen.
+    QFETCH(bool, windowShown);
+
+    QWidget window;
+    if (windowShown) {
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+    }
+    QWidget* expected = windowShown ? &window : nullptr;
+    QCOMPARE(QApplication::activeWindow(), expected);
+
+    bool found = false;
+    QWidget* parent = nullptr;
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [&found, &parent, timer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        timer->stop();
+        found = true;
+        parent = box->parentWidget();
+        box->buttons().value(0)->click();
+    });
+    timer->start(0);
+
+    QtRuntime runtime;
+    runtime.MsgBox(u"文字数を入力してください。");
+    QVERIFY(found);
+    QCOMPARE(parent, expected);
+}
+
 void QtRuntimeTest::secretPayloadCarriesTextAndHint()
 {
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
@@ -92,6 +137,7 @@ void QtRuntimeTest::secretPayloadCarriesTextAndHint()
     const std::unique_ptr<QMimeData> mime(QtRuntime::MakeSecretMimeData("a&<b>~"));
     QCOMPARE(mime->text(), u"a&<b>~"_s);
     QCOMPARE(mime->data(kPasswordHint), QByteArray("secret"));
+    QCOMPARE(mime->data(u"application/x-copyq-hidden"_s), QByteArray("1"));
 }
 
 void QtRuntimeTest::clipboardIsSetThenCleared()
@@ -99,8 +145,8 @@ void QtRuntimeTest::clipboardIsSetThenCleared()
     QtRuntime runtime;
     QClipboard* clipboard = QGuiApplication::clipboard();
 
-    runtime.SetClipboardText("first");
-    runtime.SetClipboardText("Xy7$kQ2!");
+    QVERIFY(runtime.SetClipboardText("first"));
+    QVERIFY(runtime.SetClipboardText("Xy7$kQ2!"));
     QCOMPARE(clipboard->text(), u"Xy7$kQ2!"_s);
 #if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
     QVERIFY(clipboard->mimeData()->hasFormat(kPasswordHint));

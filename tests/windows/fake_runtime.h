@@ -51,10 +51,11 @@ public:
     }
     RandomSource& Random() override { return m_random; }
     void ClearClipboard() override { calls << QStringLiteral("clear"); }
-    void SetClipboardText(std::string_view text) override
+    bool SetClipboardText(std::string_view text) override
     {
         calls << QStringLiteral("set:") +
                      QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+        return true;
     }
     void End() override { calls << QStringLiteral("end"); }
 
