@@ -2,10 +2,13 @@
 #include "windows/MainWin.h"
 
 #include <QApplication>
+#include <QString>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // Wayland compositors match the window to its desktop entry (and icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(CIPHERLOOM_APP_ID));
     cipherloom::QtRuntime runtime;
     cipherloom::MainWin mainWin(runtime);
     mainWin.show();
