@@ -1,6 +1,8 @@
 #include "windows/MainWin.h"
 
+#include "generation/password_generator.h"
 #include "windows/OptWin.h"
+#include "windows/accessibility.h"
 #include "windows/layout.h"
 
 #include <QButtonGroup>
@@ -42,7 +44,7 @@ constexpr std::array kControls{
     ControlRow{"Opt",       Kind::OptionButton, 1,        u"小文字のみ(&S)", 1200, 240,  1575, 375,  "Frame1", S,               0,                      {}},
     ControlRow{"Opt",       Kind::OptionButton, 2,        u"大文字のみ(&D)", 2880, 240,  1575, 375,  "Frame1", S,               0,                      {}},
     ControlRow{"Label4",    Kind::Label,        kNoIndex, u"パスワード",     480,  2760, 1095, 255,  {},       N,               0,                      {}},
-    ControlRow{"PassWord",  Kind::Label,        kNoIndex, u"",               1680, 2640, 4215, 375,  {},       FontRole::Fixed, layout::kDisplay,       u"パスワード"},
+    ControlRow{"PassWord",  Kind::Label,        kNoIndex, u"",               1680, 2640, 4215, 375,  {},       FontRole::Fixed, layout::kDisplay,       {}},
     ControlRow{"Command1",  Kind::Button,       kNoIndex, u"生成(&C)",       480,  3480, 1335, 495,  {},       N,               layout::kDefaultButton, {}},
     ControlRow{"Command2",  Kind::Button,       kNoIndex, u"終了(&X)",       4440, 3480, 1335, 495,  {},       N,               0,                      {}},
     ControlRow{"Command3",  Kind::Button,       kNoIndex, u"オプション(&O)", 4200, 240,  1815, 495,  {},       N,               0,                      {}},
@@ -77,6 +79,7 @@ QIcon LoadWindowIcon()
 MainWin::MainWin(RuntimeServices& services, QWidget* parent)
     : QWidget(parent, kWindowFlags), m_services(services)
 {
+    accessibility::InstallWindowInterfaces();
     setObjectName(QStringLiteral("MainWin"));
     setWindowTitle(QStringLiteral("Cipherloom"));
     if (const QIcon icon = LoadWindowIcon(); !icon.isNull()) {
@@ -90,6 +93,12 @@ MainWin::MainWin(RuntimeServices& services, QWidget* parent)
     m_frame1 = controls.Get<QGroupBox>("Frame1");
     // Alt+L puts the caret into the length field.
     controls.Get<QLabel>("Label1")->setBuddy(m_strLength);
+    // A screen reader reads the password itself as the display's name and hears that it is the
+    // password from its label, so the name is never set to a fixed string.
+    auto* passwordCaption = controls.Get<QLabel>("Label4");
+    passwordCaption->setBuddy(m_passWord);
+    m_passWord->setAccessibleDescription(passwordCaption->text());
+    layout::FitFontToCharacters(*m_passWord, kMaxLength);
 
     connect(controls.Group("Type"), &QButtonGroup::idClicked, this, &MainWin::Type_Click);
     connect(controls.Group("Opt"), &QButtonGroup::idClicked, this, &MainWin::Opt_Click);

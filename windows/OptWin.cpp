@@ -1,6 +1,7 @@
 #include "windows/OptWin.h"
 
 #include "generation/range_check.h"
+#include "windows/accessibility.h"
 #include "windows/layout.h"
 
 #include <QAbstractButton>
@@ -63,6 +64,7 @@ constexpr Qt::WindowFlags kDialogFlags = Qt::Dialog | Qt::MSWindowsFixedSizeDial
 OptWin::OptWin(GenerationSettings& settings, RuntimeServices& services, QWidget* parent)
     : QDialog(parent, kDialogFlags), m_settings(settings), m_services(services)
 {
+    accessibility::InstallWindowInterfaces();
     setObjectName(QStringLiteral("OptWin"));
     setWindowTitle(QStringLiteral(u"オプション"));
     // An explicit empty icon; otherwise the dialog would inherit the main window's.

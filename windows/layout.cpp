@@ -1,13 +1,19 @@
 #include "windows/layout.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
+#include <QEvent>
 #include <QFont>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcutEvent>
 #include <QStringList>
 #include <QStyleOptionButton>
 #include <QWidget>
@@ -35,6 +41,53 @@ constexpr int kOptionLabelSpacingPixels = 4;
 // The right-hand line of a captioned frame.
 constexpr int kFrameBorderPixels = 1;
 
+// Printable ASCII, every character a password can hold.
+constexpr char16_t kFirstPrintable = u'!';
+constexpr char16_t kLastPrintable = u'~';
+// A floor for the fit; no usual font comes near it.
+constexpr int kSmallestFittedPixels = 6;
+
+// Qt's access key animates a click that lands 100 ms later, after any key typed meanwhile, so
+// Alt+W then Enter would still generate with the old class. Windows acts at once; so does
+// this. An ambiguous key is left to Qt, which only moves the focus.
+class ImmediateAccessKey final : public QObject
+{
+    Q_DISABLE_COPY_MOVE(ImmediateAccessKey)
+
+public:
+    explicit ImmediateAccessKey(QObject* parent) : QObject(parent) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Shortcut) {
+            return QObject::eventFilter(watched, event);
+        }
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        const auto* shortcut = static_cast<const QShortcutEvent*>(event);
+        if (button == nullptr || shortcut->isAmbiguous() || !button->isEnabled() ||
+            shortcut->key() != QKeySequence::mnemonic(button->text())) {
+            return false;
+        }
+        // Where Qt's animated click would put the focus: on an option button, not a push button.
+        if (button->isCheckable() && (button->focusPolicy() & Qt::ClickFocus) != 0) {
+            button->setFocus(Qt::ShortcutFocusReason);
+        }
+        button->click();
+        return true;
+    }
+};
+
+// Whole runs, not one character times the count: advances are rounded per glyph and per run.
+int WidestRunWidth(const QFont& font, int characters)
+{
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (char16_t c = kFirstPrintable; c <= kLastPrintable; ++c) {
+        widest = qMax(widest, metrics.horizontalAdvance(QString(characters, QChar(c))));
+    }
+    return widest;
+}
+
 class OptionButtonStyle final : public QProxyStyle
 {
 public:
@@ -55,8 +108,19 @@ public:
     }
 };
 
-// The stand-in fonts run a little wider than the Windows ones: an option button whose caption
-// would be cut grows to the right, never past the edge of its frame or window.
+// The stand-in fonts run a little wider than the Windows ones: a control whose caption would be
+// cut grows to the right, never past the edge of its frame or window.
+void GrowToWidth(QWidget& widget, int needed)
+{
+    if (needed <= widget.width()) {
+        return;
+    }
+    const QWidget* parent = widget.parentWidget();
+    const int border = qobject_cast<const QGroupBox*>(parent) != nullptr ? kFrameBorderPixels : 0;
+    const int limit = parent->width() - border - widget.x();
+    widget.resize(qMax(widget.width(), qMin(needed, limit)), widget.height());
+}
+
 void GrowToFitCaption(QRadioButton& button)
 {
     QStyleOptionButton option;
@@ -65,14 +129,14 @@ void GrowToFitCaption(QRadioButton& button)
     const QRect contents =
         button.style()->subElementRect(QStyle::SE_RadioButtonContents, &option, &button);
     const int textWidth = button.fontMetrics().size(Qt::TextShowMnemonic, button.text()).width();
-    const int needed = button.width() - contents.width() + textWidth;
-    if (needed <= button.width()) {
-        return;
-    }
-    const QWidget* parent = button.parentWidget();
-    const int border = qobject_cast<const QGroupBox*>(parent) != nullptr ? kFrameBorderPixels : 0;
-    const int limit = parent->width() - border - button.x();
-    button.resize(qMin(needed, limit), button.height());
+    GrowToWidth(button, button.width() - contents.width() + textWidth);
+}
+
+// Left-aligned and unframed, so the text starts at the left edge. The window may give the label
+// a buddy later, which hides the '&'.
+void GrowToFitCaption(QLabel& label)
+{
+    GrowToWidth(label, label.fontMetrics().size(Qt::TextShowMnemonic, label.text()).width());
 }
 
 QString FromUtf16(std::u16string_view text)
@@ -162,20 +226,36 @@ int ToPixels(int twips)
 QFont MakeFont(FontRole role)
 {
     QFont font;
+    // Japanese Windows first, then what other Windows systems ship, then Linux. The ASCII-only
+    // Windows fonts come last: a password is ASCII, and FitFontToCharacters keeps it whole.
     if (role == FontRole::Fixed) {
         font.setFamilies({QStringLiteral(u"ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
-                          QStringLiteral("IPAGothic"), QStringLiteral(u"IPAゴシック"),
-                          QStringLiteral("Noto Sans Mono CJK JP")});
+                          QStringLiteral("BIZ UDGothic"), QStringLiteral("IPAGothic"),
+                          QStringLiteral(u"IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
+                          QStringLiteral("Consolas"), QStringLiteral("Courier New")});
         font.setFixedPitch(true);
         font.setStyleHint(QFont::TypeWriter);
     } else {
         font.setFamilies({QStringLiteral(u"ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                          QStringLiteral("Yu Gothic UI"), QStringLiteral("Meiryo UI"),
+                          QStringLiteral("Meiryo"), QStringLiteral("MS UI Gothic"),
                           QStringLiteral("IPAPGothic"), QStringLiteral(u"IPA Pゴシック"),
                           QStringLiteral("Noto Sans CJK JP")});
     }
     const double points = role == FontRole::Small ? kSmallPoints : kNormalPoints;
     font.setPixelSize(qRound(points * kPixelsPerPoint));
     return font;
+}
+
+void FitFontToCharacters(QLabel& label, int characters)
+{
+    const int room = label.contentsRect().width();
+    QFont font = label.font();
+    int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    while (pixels > kSmallestFittedPixels && WidestRunWidth(font, characters) > room) {
+        font.setPixelSize(--pixels);
+    }
+    label.setFont(font);
 }
 
 QString WithoutAccessKey(std::u16string_view caption)
@@ -221,6 +301,7 @@ Controls BuildControls(QWidget& window, std::span<const ControlRow> rows)
     QWidget* previousInTabOrder = nullptr;
     auto* optionStyle = new OptionButtonStyle;
     optionStyle->setParent(&window);
+    auto* accessKeys = new ImmediateAccessKey(&window);
 
     for (const ControlRow& row : rows) {
         QWidget* parent = row.parent.empty() ? &window : controls.Find(row.parent, kNoIndex);
@@ -253,6 +334,13 @@ Controls BuildControls(QWidget& window, std::span<const ControlRow> rows)
             button->setChecked((row.flags & kChecked) != 0);
             button->setStyle(optionStyle);
             GrowToFitCaption(*button);
+        }
+
+        if (row.kind == Kind::Label && (row.flags & kDisplay) == 0) {
+            GrowToFitCaption(*static_cast<QLabel*>(widget));
+        }
+        if (row.kind == Kind::OptionButton || row.kind == Kind::Button) {
+            widget->installEventFilter(accessKeys);
         }
 
         if ((row.flags & kHidden) != 0) {

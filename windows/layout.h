@@ -10,6 +10,7 @@
 
 class QButtonGroup;
 class QFont;
+class QLabel;
 class QWidget;
 
 namespace cipherloom::layout {
@@ -63,8 +64,13 @@ struct ControlRow
 
 int ToPixels(int twips);
 
-// Names the Windows font first, then its metric stand-ins, so every system picks the closest.
+// Names the Japanese Windows font first, then what other Windows and Linux systems have in its
+// place, so every system picks the closest it has.
 QFont MakeFont(FontRole role);
+
+// Shrinks the label's font, when needed, until `characters` of the widest printable ASCII
+// character fit inside the label: a stand-in fixed-pitch font may run wider than the original.
+void FitFontToCharacters(QLabel& label, int characters);
 
 // "数字(&Q)" -> "数字": what a screen reader should say for a caption.
 QString WithoutAccessKey(std::u16string_view caption);
@@ -114,6 +120,8 @@ private:
 
 // Creates every control of the table inside the window, with geometry, font, caption,
 // accessible name, start state and tab order; option arrays become exclusive button groups.
+// A caption that a stand-in font makes too wide widens its option button or label to the right,
+// up to the edge of its frame or window; buttons act on their access key at once.
 Controls BuildControls(QWidget& window, std::span<const ControlRow> rows);
 
 } // namespace cipherloom::layout

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QWindow>
 
@@ -21,6 +22,7 @@ using namespace Qt::StringLiterals;
 using cipherloom::GenerationSettings;
 using cipherloom::MainWin;
 using cipherloom::OptWin;
+using cipherloom::PositionMode;
 using cipherloom::testing::Control;
 using cipherloom::testing::FakeRuntime;
 using cipherloom::testing::OnNextModal;
@@ -42,6 +44,8 @@ private slots:
     void passwordIsShownLiterally();
     void keyboard_data();
     void keyboard();
+    void accessKeyActsBeforeTheNextKey_data();
+    void accessKeyActsBeforeTheNextKey();
     void exitClearsOnlyAfterAPassword_data();
     void exitClearsOnlyAfterAPassword();
     void optionsDialogIsMadeOnceAndKept();
@@ -167,7 +171,7 @@ void MainWindowTest::generateShowsAndCopies()
 
     Generate(length);
     QCOMPARE(Main<QLabel>(u"PassWord"_s)->text(), password);
-    QCOMPARE(m_runtime->calls, (QStringList{u"clear"_s, u"set:"_s + password}));
+    QCOMPARE(m_runtime->calls, (QStringList{u"set:"_s + password}));
     const auto* field = Main<QLineEdit>(u"StrLength"_s);
     QVERIFY(!field->isReadOnly());
     QVERIFY(!field->testAttribute(Qt::WA_InputMethodEnabled));
@@ -223,7 +227,7 @@ void MainWindowTest::keyboard_data()
     QTest::addColumn<QStringList>("calls");
     QTest::addColumn<QString>("focusAfter");
 
-    const QStringList generated{u"clear"_s, u"set:01234567"_s};
+    const QStringList generated{u"set:01234567"_s};
     QTest::newRow("Enter in the length field generates")
         << u"StrLength"_s << int(Qt::Key_Return) << int(Qt::NoModifier) << generated
         << u"StrLength"_s;
@@ -263,6 +267,55 @@ void MainWindowTest::keyboard()
         QTRY_VERIFY(Main<QRadioButton>(focusAfter)->isChecked());
         QCOMPARE(int(m_main->Settings().MainType), focusAfter.back().digitValue());
     }
+}
+
+void MainWindowTest::accessKeyActsBeforeTheNextKey_data()
+{
+    QTest::addColumn<bool>("inDialog");
+    QTest::addColumn<int>("accessKey");
+    QTest::addColumn<int>("nextKey");
+    QTest::addColumn<int>("nextModifiers");
+
+    QTest::newRow("Alt+W then Enter at once generates letters")
+        << false << int(Qt::Key_W) << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("Alt+W then Alt+C at once generates letters")
+        << false << int(Qt::Key_W) << int(Qt::Key_C) << int(Qt::AltModifier);
+    QTest::newRow("range with empty fields, Alt+2 then Enter closes without the range message")
+        << true << int(Qt::Key_2) << int(Qt::Key_Return) << int(Qt::NoModifier);
+}
+
+void MainWindowTest::accessKeyActsBeforeTheNextKey()
+{
+    QFETCH(bool, inDialog);
+    QFETCH(int, accessKey);
+    QFETCH(int, nextKey);
+    QFETCH(int, nextModifiers);
+
+    // Both keys in a row with no event processed in between, as a fast typist's arrive.
+    const auto typeBoth = [&] {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(accessKey), Qt::AltModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(nextKey),
+                        Qt::KeyboardModifiers(nextModifiers));
+    };
+    if (!inDialog) {
+        typeBoth();
+        QCOMPARE(m_runtime->calls.size(), 1);
+        QVERIFY2(QRegularExpression(u"^set:[A-Za-z]{8}$"_s).match(m_runtime->calls[0]).hasMatch(),
+                 qPrintable(m_runtime->calls[0]));
+        return;
+    }
+    bool closed = false;
+    WithDialog([&](OptWin& dialog) {
+        // Keys go to the active window; offscreen does not activate a dialog by itself.
+        dialog.activateWindow();
+        QTRY_VERIFY(dialog.isActiveWindow());
+        ClickIn(dialog, u"Switch3"_s);
+        typeBoth();
+        closed = !dialog.isVisible();
+    });
+    QVERIFY(closed);
+    QCOMPARE(m_runtime->messages, QStringList{});
+    QCOMPARE(int(m_main->Settings().SwitchMode), int(PositionMode::Last));
 }
 
 void MainWindowTest::exitClearsOnlyAfterAPassword_data()

@@ -4,8 +4,10 @@
 #include "fake_runtime.h"
 #include "windows/MainWin.h"
 #include "windows/OptWin.h"
+#include "windows/layout.h"
 
 #include <QAbstractButton>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 #include <QStyleOptionButton>
 #include <QTest>
 
+#include <array>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -73,6 +76,10 @@ private slots:
     void controlsStayInsideAndApart_data();
     void controlsStayInsideAndApart();
     void passwordFontIsFixedPitch();
+    void longestPasswordFitsWhateverTheFont_data();
+    void longestPasswordFitsWhateverTheFont();
+    void tooWideCaptionGrowsToTheRight_data();
+    void tooWideCaptionGrowsToTheRight();
 
 private:
     QWidget* Window(const QString& which) const
@@ -144,8 +151,9 @@ void WindowLayoutTest::controlsStartAsListed_data()
         15);
     row("main: the password caption", "main", "Label4", {32, 184, 73, 17}, u"パスワード"_s,
         u"パスワード"_s, 16);
+    // No fixed name: a screen reader reads the password, labelled by the caption.
     row("main: the password starts empty", "main", "PassWord", {112, 176, 281, 25}, QString(),
-        u"パスワード"_s, 16);
+        QString(), 16);
     row("main: generate", "main", "Command1", {32, 232, 89, 33}, u"生成(&C)"_s, u"生成"_s, 16);
     row("main: exit", "main", "Command2", {296, 232, 89, 33}, u"終了(&X)"_s, u"終了"_s, 16);
     row("main: options", "main", "Command3", {280, 16, 121, 33}, u"オプション(&O)"_s,
@@ -391,6 +399,97 @@ void WindowLayoutTest::passwordFontIsFixedPitch()
     QCOMPARE(metrics.horizontalAdvance(QLatin1Char('W')), narrow);
     QCOMPARE(metrics.horizontalAdvance(QLatin1Char('@')), narrow);
     QCOMPARE(metrics.horizontalAdvance(QLatin1Char('1')), narrow);
+}
+
+void WindowLayoutTest::longestPasswordFitsWhateverTheFont_data()
+{
+    QTest::addColumn<QString>("family");
+
+    QTest::newRow("the font the window chose") << QString();
+    // What a system without Japanese fonts falls back to; 32 of its characters need 308 px.
+    QTest::newRow("DejaVu Sans Mono, wider than the Japanese fixed-pitch fonts")
+        << u"DejaVu Sans Mono"_s;
+    QTest::newRow("no fixed-pitch font at all: the widest letter sets the size")
+        << u"DejaVu Sans"_s;
+}
+
+void WindowLayoutTest::longestPasswordFitsWhateverTheFont()
+{
+    QFETCH(QString, family);
+    constexpr int kLongest = 32;
+    // The widest run of any one character a password can hold.
+    const auto widestRun = [](const QFont& font) {
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (char16_t c = u'!'; c <= u'~'; ++c) {
+            widest = qMax(widest, metrics.horizontalAdvance(QString(kLongest, QChar(c))));
+        }
+        return widest;
+    };
+
+    QLabel* display = Control<QLabel>(*m_main, u"PassWord"_s);
+    QLabel standIn;
+    if (!family.isEmpty()) {
+        standIn.setFrameStyle(display->frameStyle());
+        standIn.setLineWidth(display->lineWidth());
+        standIn.resize(display->size());
+        // At the layout's own size, before any fit.
+        QFont font = cipherloom::layout::MakeFont(cipherloom::layout::FontRole::Fixed);
+        font.setFamilies({family});
+        standIn.setFont(font);
+        QCOMPARE(QFontInfo(standIn.font()).family(), family);
+        QVERIFY(widestRun(standIn.font()) > standIn.contentsRect().width());
+        cipherloom::layout::FitFontToCharacters(standIn, kLongest);
+        display = &standIn;
+    }
+    const int room = display->contentsRect().width();
+    const int needed = widestRun(display->font());
+    QVERIFY2(needed <= room, qPrintable(u"needs %1 px, has %2"_s.arg(needed).arg(room)));
+    if (display == &standIn) {
+        // Shrunk no further than needed.
+        QFont larger = display->font();
+        larger.setPixelSize(larger.pixelSize() + 1);
+        QVERIFY(widestRun(larger) > room);
+    }
+}
+
+void WindowLayoutTest::tooWideCaptionGrowsToTheRight_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("roomForAll");
+
+    // As a wider stand-in font would make them: 80 px of text in 20 px.
+    QTest::newRow("a label with room to its right shows all of its caption") << u"Roomy"_s << true;
+    QTest::newRow("a label near the window's edge grows up to the edge") << u"AtEdge"_s << false;
+}
+
+void WindowLayoutTest::tooWideCaptionGrowsToTheRight()
+{
+    QFETCH(QString, control);
+    QFETCH(bool, roomForAll);
+    using cipherloom::layout::ControlRow;
+    using cipherloom::layout::Kind;
+    using cipherloom::layout::kNoIndex;
+    constexpr auto kNormal = cipherloom::layout::FontRole::Normal;
+    // clang-format off
+    constexpr std::array kRows{
+        ControlRow{"Roomy",  Kind::Label, kNoIndex, u"パスワード", 0,    0,   300, 255, {}, kNormal, 0, {}},
+        ControlRow{"AtEdge", Kind::Label, kNoIndex, u"パスワード", 2400, 360, 300, 255, {}, kNormal, 0, {}},
+    };
+    // clang-format on
+    QWidget window;
+    window.resize(200, 60);
+    cipherloom::layout::BuildControls(window, kRows);
+
+    const auto* label = Control<QLabel>(window, control);
+    QVERIFY(label != nullptr);
+    const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
+    if (roomForAll) {
+        QVERIFY2(label->width() >= textWidth,
+                 qPrintable(u"%1 px for %2 px of text"_s.arg(label->width()).arg(textWidth)));
+    } else {
+        QCOMPARE(label->geometry().right() + 1, window.width());
+    }
 }
 
 QTEST_MAIN(WindowLayoutTest)
