@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # The program writes no file and never prints a password: one Generate-and-exit session of the
 # real binary with an empty HOME and empty XDG directories, which must still be empty afterwards.
+# It runs as under a desktop, on a session bus of its own: without one libdbus would autolaunch a
+# bus through dbus-launch (dbus-x11) and write ~/.dbus on the program's behalf. The bus and the
+# services it starts (the accessibility bus of at-spi2-core) get separate directories.
 # Usage (under xvfb-run): no_files_session.sh BINARY
 set -euo pipefail
 
@@ -9,10 +12,15 @@ readonly timeout_s=10
 readonly title='^Cipherloom$'
 root=$(mktemp -d)
 app_pid=""
+session_pid=""
 
 cleanup() {
     if [ -n "$app_pid" ]; then
         kill "$app_pid" 2>/dev/null || true
+    fi
+    # dbus-run-session stops its bus once the program has ended.
+    if [ -n "$session_pid" ]; then
+        wait "$session_pid" 2>/dev/null || true
     fi
     rm -rf "$root"
 }
@@ -21,16 +29,12 @@ trap cleanup EXIT
 fail() {
     echo "FAIL: $*" >&2
     [ -s "$root/stderr" ] && head -n 60 "$root/stderr" | sed 's/^/  program stderr: /' >&2
+    [ -s "$root/bus/log" ] && head -n 20 "$root/bus/log" | sed 's/^/  session bus: /' >&2
     exit 1
 }
 
-wait_until() {
-    local deadline=$((SECONDS + timeout_s))
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.05
-    done
-}
+# shellcheck source=tests/e2e/common.sh
+source "$(dirname "$0")/../e2e/common.sh"
 
 clipboard() { xclip -o -selection clipboard 2>/dev/null || true; }
 clipboard_is_eight_digits() { [[ "$(clipboard)" =~ ^[0-9]{8}$ ]]; }
@@ -40,17 +44,26 @@ dirs=(home config cache data state runtime)
 for d in "${dirs[@]}"; do
     mkdir -m 700 "$root/$d"
 done
+mkdir -m 700 "$root/bus" "$root/bus/home" "$root/bus/runtime"
 
-# Only the program sees the empty directories; xdotool and xclip keep the caller's.
-env -u QT_QPA_PLATFORM \
+# Only the program sees the empty directories; xdotool and xclip keep the caller's. The inner
+# shell reports the program's process id, as dbus-run-session does not pass signals on.
+# shellcheck disable=SC2016 # the inner shell expands $1, $$ and $@
+HOME="$root/bus/home" XDG_RUNTIME_DIR="$root/bus/runtime" dbus-run-session -- \
+    sh -c 'out=$1 && shift && echo $$ >"$out/pid" && exec "$@" >"$out/stdout" 2>"$out/stderr"' \
+    sh "$root" \
+    env -u QT_QPA_PLATFORM \
     HOME="$root/home" \
     XDG_CONFIG_HOME="$root/config" \
     XDG_CACHE_HOME="$root/cache" \
     XDG_DATA_HOME="$root/data" \
     XDG_STATE_HOME="$root/state" \
     XDG_RUNTIME_DIR="$root/runtime" \
-    "$bin" >"$root/stdout" 2>"$root/stderr" &
-app_pid=$!
+    "$bin" 2>"$root/bus/log" &
+session_pid=$!
+pid_written() { [ -s "$root/pid" ]; }
+wait_until pid_written || fail "the program did not start"
+app_pid=$(<"$root/pid")
 
 wid=$(timeout "$timeout_s" xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
     fail "the main window did not appear"
@@ -60,9 +73,11 @@ wait_until clipboard_is_eight_digits || fail "no 8-digit password on the clipboa
 password=$(clipboard)
 xdotool key --clearmodifiers alt+x
 wait_until app_gone || fail "the program did not end"
-status=0
-wait "$app_pid" || status=$?
 app_pid=""
+# dbus-run-session ends with the program's exit status.
+status=0
+wait "$session_pid" || status=$?
+session_pid=""
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
 
 written=$(cd "$root" && find "${dirs[@]}" -mindepth 1)

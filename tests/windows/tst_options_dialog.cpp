@@ -101,6 +101,10 @@ void OptionsDialogTest::clicksSetModeAndParts_data()
     QTest::newRow("digits hide the case frame and keep the case")
         << QStringList{u"Switch1"_s, u"Type2"_s, u"Opt2"_s, u"Type0"_s} << 1 << 0 << 2
         << u"00010"_s;
+    QTest::newRow("letters and digits show the case frame")
+        << QStringList{u"Switch1"_s, u"Type2"_s} << 1 << 2 << 0 << u"00011"_s;
+    QTest::newRow("letters, digits and symbols show the case frame")
+        << QStringList{u"Switch3"_s, u"Type3"_s} << 3 << 3 << 0 << u"11111"_s;
     QTest::newRow("symbols, off, then last shows the case frame again")
         << QStringList{u"Switch1"_s, u"Type3"_s, u"Switch0"_s, u"Switch2"_s} << 2 << 3 << 0
         << u"00011"_s;
@@ -186,25 +190,35 @@ void OptionsDialogTest::rangeCheckOnOk()
 
 void OptionsDialogTest::okOutsideRangeModeIgnoresTheFields_data()
 {
-    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("mode");
 
-    QTest::newRow("off") << u"Switch0"_s;
-    QTest::newRow("first") << u"Switch1"_s;
-    QTest::newRow("last") << u"Switch2"_s;
+    QTest::newRow("off") << 0;
+    QTest::newRow("first") << 1;
+    QTest::newRow("last") << 2;
 }
 
+// OK keeps the mode chosen, also when the dialog is opened again.
 void OptionsDialogTest::okOutsideRangeModeIgnoresTheFields()
 {
-    QFETCH(QString, mode);
+    QFETCH(int, mode);
 
     // Left over from range mode: text that would fail the check.
     Click(u"Switch3"_s);
+    Click(u"Type1"_s);
     Get<QLineEdit>(u"SPos"_s)->setText(u"x"_s);
-    Click(mode);
+    Click(u"Switch%1"_s.arg(mode));
     Click(u"Command1"_s);
     QVERIFY(m_runtime.messages.isEmpty());
     QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
     QCOMPARE(int(m_settings.RangeStart), 0);
+    QCOMPARE(int(m_settings.SwitchMode), mode);
+
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
+    QVERIFY(Get<QRadioButton>(u"Switch%1"_s.arg(mode))->isChecked());
+    QCOMPARE(int(m_settings.SwitchMode), mode);
+    QCOMPARE(Shown(), mode == 0 ? u"00000"_s : u"00011"_s);
 }
 
 void OptionsDialogTest::keysAndCloseBox_data()
