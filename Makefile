@@ -1,4 +1,6 @@
 PRESET ?= default
+# Bounded by the cores: a bare --parallel starts every job at once.
+JOBS ?= $(shell nproc)
 
 .PHONY: deps run test build clean
 
@@ -7,7 +9,7 @@ deps:
 
 build: deps
 	cmake --preset $(PRESET)
-	cmake --build --preset $(PRESET) --parallel
+	cmake --build --preset $(PRESET) --parallel $(JOBS)
 
 run: build
 	./scripts/run.sh build/$(PRESET)
@@ -15,10 +17,10 @@ run: build
 # The core preset proves the generator builds and passes without Qt; then everything else.
 test: deps
 	cmake --preset core
-	cmake --build --preset core --parallel
+	cmake --build --preset core --parallel $(JOBS)
 	ctest --preset core
 	cmake --preset $(PRESET)
-	cmake --build --preset $(PRESET) --parallel
+	cmake --build --preset $(PRESET) --parallel $(JOBS)
 	ctest --preset $(PRESET)
 
 clean:
@@ -50,3 +52,21 @@ bench: build
 	./scripts/bench-core.sh build/$(PRESET)
 	./scripts/bench-startup.sh build/$(PRESET)
 	build/$(PRESET)/bench/cipherloom_bench_clipboard
+
+.PHONY: windows-toolchain windows windows-test
+
+# Qt for MinGW-w64 in ~/.cache/cipherloom (or $CIPHERLOOM_TOOLCHAIN_DIR): unpacked from
+# ../shared/windows/ when that archive is there, else built from Debian's source (about 30 min).
+windows-toolchain:
+	./scripts/build-qt-mingw.sh >/dev/null
+
+# Cross-builds the program and its test programs, then the zip and the NSIS installer.
+windows: windows-toolchain
+	cmake --preset windows-cross
+	cmake --build --preset windows-cross --parallel $(JOBS)
+	cd build/windows-cross && cpack -G ZIP && cpack -G NSIS
+	@ls -l build/windows-cross/Cipherloom-*-win64*
+
+# Every Windows test under Wine, in a fresh prefix on a virtual X server.
+windows-test: windows
+	./tests/wine/session.sh ctest --preset windows-cross

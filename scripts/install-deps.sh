@@ -4,9 +4,9 @@ set -euo pipefail
 
 packages=(
     build-essential cmake make pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    fonts-ipafont-gothic
+    fonts-ipafont-gothic fonts-dejavu-core
     dpkg-dev file desktop-file-utils appstream lintian
     clang-14 libclang-rt-14-dev valgrind
     xvfb xauth xdotool xclip x11-utils python3 python3-xlib dbus

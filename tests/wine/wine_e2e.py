@@ -1,0 +1,378 @@
+#!/usr/bin/python3
+"""The Windows build under Wine on a virtual X server, driven with xdotool.
+
+Run inside tests/wine/session.sh (fresh WINEPREFIX, DISPLAY). The program runs from the unpacked
+zip, so it also proves the zip holds every DLL it needs. Wine hands the Windows clipboard to the
+X server, so xclip reads what a paste would give; clipboard_probe.exe reads it as a Windows
+program would, bytes included.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+from Xlib import X, display
+
+TITLE = "^Cipherloom$"
+CLIENT_SIZE = (426, 281)
+# Wine starts a Qt program in about 2 s on an idle machine; CI machines are slower and shared.
+TIMEOUT_S = 60
+XCLIP_TIMEOUT_S = 5
+COPY_ATTEMPTS = 4
+COPY_SETTLE_S = 10
+# Far above the ~2 s Wine needs to end a Qt program; only a hang or a stall fails.
+EXIT_BOUND_MS = 15000
+# Longer than Qt's own three tries at clearing (about 300 ms), shorter than our bounded wait.
+HOLD_MS = 700
+
+
+def fail(message):
+    print(f"FAIL: {message}", file=sys.stderr)
+    sys.exit(1)
+
+
+def wait_until(predicate, timeout=TIMEOUT_S):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.1)
+    return None
+
+
+class Session:
+    def __init__(self, args):
+        self.args = args
+        self.work = tempfile.mkdtemp(prefix="cipherloom-e2e-")
+        self.app = None
+        self.wid = None
+        self.copiers = []
+        self.env = dict(os.environ)
+        self.env.pop("WINEPATH", None)
+        for package in (args.zip, args.setup):
+            if not os.path.isfile(package):
+                fail(f"{package} is missing: run `make windows` first")
+
+    def close(self):
+        if self.app and self.app.poll() is None:
+            self.app.kill()
+            self.app.wait()
+        for copier in self.copiers:
+            copier.kill()
+            copier.wait()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    # --- Windows and X helpers ------------------------------------------------------------
+    def wine(self, *argv, env=None, **kwargs):
+        return subprocess.run(["wine", *argv], env=env or self.env, capture_output=True,
+                              text=True, timeout=TIMEOUT_S * 2, **kwargs)
+
+    def probe(self, *argv):
+        result = self.wine(self.args.probe, *argv)
+        if result.returncode != 0:
+            fail(f"clipboard_probe {' '.join(argv)}: {result.stderr.strip()}")
+        return result.stdout
+
+    def xclip(self, *argv):
+        # An owner that never answers gives an X program's paste nothing, as no owner does.
+        try:
+            result = subprocess.run(["xclip", "-o", "-selection", "clipboard", *argv],
+                                    capture_output=True, timeout=XCLIP_TIMEOUT_S)
+        except subprocess.TimeoutExpired:
+            return ""
+        return result.stdout.decode(errors="replace") if result.returncode == 0 else ""
+
+    def other_program_copies(self, text):
+        # Settled only once Wine has handed it to X too. On a loaded machine Wine's hand-over
+        # sometimes keeps mirroring an empty X clipboard back over a Windows copy for a minute;
+        # then an X program copies instead, which Wine takes over into Windows.
+        for attempt in range(COPY_ATTEMPTS):
+            if attempt < COPY_ATTEMPTS // 2:
+                self.probe("set", text)
+            else:
+                copier = subprocess.Popen(["xclip", "-i", "-selection", "clipboard", "-quiet"],
+                                          stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                                          stderr=subprocess.DEVNULL)
+                copier.stdin.write(text.encode())
+                copier.stdin.close()
+                self.copiers.append(copier)
+            if wait_until(lambda: self.probe("text") == text and self.xclip() == text,
+                          timeout=COPY_SETTLE_S):
+                return
+        fail(f"could not place '{text}' on the clipboard: Windows has '{self.probe('text')}', "
+             f"X has '{self.xclip()}'")
+
+    def windows_titled_cipherloom(self):
+        result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", TITLE],
+                                capture_output=True, text=True)
+        return result.stdout.split()
+
+    def key(self, *keys):
+        subprocess.run(["xdotool", "key", "--clearmodifiers", *keys], check=True)
+
+    def focus(self, wid=None):
+        subprocess.run(["xdotool", "windowfocus", "--sync", wid or self.wid], check=True,
+                       timeout=TIMEOUT_S)
+
+    def grab(self):
+        screen = display.Display()
+        window = screen.create_resource_object("window", int(self.wid))
+        geometry = window.get_geometry()
+        image = window.get_image(0, 0, geometry.width, geometry.height, X.ZPixmap, 0xFFFFFFFF)
+        data = bytes(image.data)
+        screen.close()
+        return data
+
+    # --- The program ------------------------------------------------------------------------
+    def unpack_zip(self):
+        folder = os.path.join(self.work, "unpacked")
+        with zipfile.ZipFile(self.args.zip) as archive:
+            archive.extractall(folder)
+        (top,) = os.listdir(folder)
+        return os.path.join(folder, top, "cipherloom.exe")
+
+    def start(self, exe=None):
+        exe = exe or self.unpack_zip()
+        self.app = subprocess.Popen(["wine", exe], env=self.env, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+        windows = wait_until(self.windows_titled_cipherloom)
+        if not windows:
+            fail("the main window did not appear")
+        self.wid = windows[0]
+        self.focus()
+
+    def generate(self):
+        self.key("Return")
+        password = wait_until(lambda: re.fullmatch(r"[0-9]{8}", self.xclip()))
+        if not password:
+            fail(f"no 8-digit password on the X clipboard: '{self.xclip()}'")
+        return password.group(0)
+
+    def exit_with_alt_x(self):
+        """Alt+X, then waits for the process to end; returns milliseconds from key to end."""
+        self.focus()
+        start = time.monotonic()
+        self.key("alt+x")
+        try:
+            status = self.app.wait(timeout=TIMEOUT_S)
+        except subprocess.TimeoutExpired:
+            fail("the program did not end after Alt+X")
+        elapsed = int((time.monotonic() - start) * 1000)
+        if status != 0:
+            fail(f"the program ended with status {status}")
+        self.app = None
+        return elapsed
+
+    def clipboard_is_empty(self):
+        return self.probe("text") == "" and self.xclip() == ""
+
+
+def time_bare_exit(session, argv, env, title):
+    """Key-to-end time of a program that only opens a window and ends on Alt+X."""
+    process = subprocess.Popen(["wine", *argv], env=env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    find = ["xdotool", "search", "--onlyvisible", "--name", title]
+    wid = wait_until(lambda: subprocess.run(find, capture_output=True, text=True).stdout.split())
+    if not wid:
+        process.kill()
+        fail(f"'{title}' did not appear")
+    session.focus(wid[0])
+    start = time.monotonic()
+    session.key("alt+x")
+    process.wait(timeout=TIMEOUT_S)
+    return int((time.monotonic() - start) * 1000)
+
+
+# --- Scenarios --------------------------------------------------------------------------------
+def window_has_its_size(s):
+    s.start()
+    sizes = [tuple(map(int, line.split())) for line in s.probe("client-size").splitlines()]
+    if CLIENT_SIZE not in sizes:
+        fail(f"no window with a {CLIENT_SIZE} client area among {sizes}")
+    s.exit_with_alt_x()
+
+
+def files_under(*roots):
+    return {os.path.join(d, f) for root in roots for d, _, fs in os.walk(root) for f in fs}
+
+
+def enter_puts_eight_digits_on_clipboard_and_in_window(s):
+    exe = s.unpack_zip()
+    # The zip promises a program that writes nothing: not beside itself, not in the profile.
+    watched = (os.path.dirname(exe), os.path.join(os.environ["WINEPREFIX"], "drive_c", "users"))
+    files_before = files_under(*watched)
+    s.start(exe)
+    before = s.grab()
+    password = s.generate()
+    if s.probe("text") != password:
+        fail("Windows programs read another text than X does")
+    # The label is the only thing Enter changes on screen; its text cannot be read through Wine.
+    if not wait_until(lambda: s.grab() != before, timeout=10):
+        fail("the window did not change: the password is not shown")
+    s.exit_with_alt_x()
+    written = files_under(*watched) - files_before
+    if written:
+        fail(f"the program wrote {sorted(written)}")
+
+
+def clipboard_offers_privacy_formats(s):
+    s.start()
+    s.generate()
+    hints = s.probe("hints").splitlines()
+    print("\n".join(hints))
+    for name in ("ExcludeClipboardContentFromMonitorProcessing", "CanIncludeInClipboardHistory",
+                 "CanUploadToCloudClipboard"):
+        if f"{name} 4 00 00 00 00" not in hints:
+            fail(f"{name} is not four zero bytes: {hints}")
+    s.exit_with_alt_x()
+
+
+def bad_length_shows_message_box(s):
+    s.other_program_copies("kept")
+    s.start()
+    s.key("ctrl+a", "BackSpace")
+    subprocess.run(["xdotool", "type", "--delay", "50", "33"], check=True)
+    s.key("Return")
+    if not wait_until(lambda: len(s.windows_titled_cipherloom()) >= 2):
+        fail("no message box titled Cipherloom appeared")
+    box = next(w for w in s.windows_titled_cipherloom() if w != s.wid)
+    s.focus(box)
+    s.key("Return")
+    if not wait_until(lambda: len(s.windows_titled_cipherloom()) == 1):
+        fail("the message box did not close")
+    if s.probe("text") != "kept":
+        fail("a refused request changed the clipboard")
+    s.exit_with_alt_x()
+    if s.probe("text") != "kept":
+        fail("Exit after a refused request changed the clipboard")
+
+
+def exit_after_generate_clears_what_another_program_copied(s):
+    s.start()
+    s.generate()
+    s.other_program_copies("copied later")
+    elapsed = s.exit_with_alt_x()
+    print(f"exit took {elapsed} ms")
+    if not wait_until(s.clipboard_is_empty, timeout=10):
+        fail(f"the clipboard still holds '{s.probe('text')}'")
+
+
+def exit_after_start_leaves_clipboard_alone(s):
+    s.other_program_copies("from another program")
+    s.start()
+    s.exit_with_alt_x()
+    if s.probe("text") != "from another program":
+        fail(f"the clipboard changed to '{s.probe('text')}'")
+
+
+def exit_empties_clipboard_held_open_by_another_program(s):
+    s.start()
+    password = s.generate()
+    # Pasted once, so the text lives in the clipboard itself, not only in the program.
+    if s.probe("text") != password:
+        fail("could not paste the password")
+    holder = subprocess.Popen(["wine", s.args.probe, "hold", str(HOLD_MS)], env=s.env,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    if holder.stdout.readline().strip() != "held":
+        fail("the probe could not hold the clipboard")
+    s.exit_with_alt_x()
+    holder.wait(timeout=TIMEOUT_S)
+    if password in (s.probe("text"), s.xclip()):
+        fail("the password outlived the program")
+
+
+def exit_time_beside_bare_programs(s):
+    s.start()
+    s.generate()
+    ours = s.exit_with_alt_x()
+    qt_env = dict(s.env, WINEPATH=s.args.wine_path.replace(":", ";"))
+    bare_qt = time_bare_exit(s, [s.args.bare_qt], qt_env, "^Bare Qt window$")
+    bare_win32 = time_bare_exit(s, [s.args.probe, "window"], s.env, "^Probe bare window$")
+    print(f"Alt+X to process end: cipherloom {ours} ms, bare Qt window {bare_qt} ms, "
+          f"bare Win32 window {bare_win32} ms")
+    if ours > EXIT_BOUND_MS:
+        fail(f"exit took {ours} ms")
+
+
+def installer_installs_runs_and_uninstalls_cleanly(s):
+    prefix = os.environ["WINEPREFIX"]
+    install_dir = os.path.join(prefix, "drive_c", "Program Files", "Cipherloom")
+    start_menu = os.path.join(prefix, "drive_c", "ProgramData", "Microsoft", "Windows",
+                              "Start Menu", "Programs", "Cipherloom")
+    uninstall_key = r"Microsoft\Windows\CurrentVersion\Uninstall\Cipherloom"
+    keys = [rf"HKLM\Software\{uninstall_key}", rf"HKLM\Software\Wow6432Node\{uninstall_key}",
+            r"HKLM\Software\The Cipherloom developers",
+            r"HKLM\Software\Wow6432Node\The Cipherloom developers"]
+
+    def present_keys():
+        return [k for k in keys if s.wine("reg", "query", k).returncode == 0]
+
+    result = s.wine(s.args.setup, "/S")
+    if result.returncode != 0:
+        fail(f"silent install failed with status {result.returncode}")
+    exe = os.path.join(install_dir, "cipherloom.exe")
+    if not wait_until(lambda: os.path.isfile(exe)):
+        fail(f"nothing installed in {install_dir}")
+    if not os.path.isfile(os.path.join(start_menu, "Cipherloom.lnk")):
+        fail(f"no Start-menu shortcut: {os.listdir(os.path.dirname(start_menu))}")
+    entry = next((k for k in present_keys() if "Uninstall" in k), None)
+    if not entry:
+        fail("no entry in Apps & features")
+    values = s.wine("reg", "query", entry).stdout
+    for value in ("DisplayName", "DisplayIcon", "Publisher", "DisplayVersion"):
+        if not re.search(rf"^\s*{value}\s+REG_SZ\s+\S", values, re.M):
+            fail(f"the uninstall entry lacks {value}: {values}")
+
+    s.start(exe)
+    s.generate()
+    s.exit_with_alt_x()
+
+    # The uninstaller copies itself away and returns at once; wait for it to finish.
+    s.wine(os.path.join(install_dir, "Uninstall.exe"), "/S")
+    if not wait_until(lambda: not os.path.exists(install_dir)):
+        left = [os.path.join(d, f) for d, _, fs in os.walk(install_dir) for f in fs]
+        fail(f"the uninstaller left {left}")
+    if os.path.exists(start_menu):
+        fail(f"the Start-menu folder is left: {os.listdir(start_menu)}")
+    left_keys = present_keys()
+    if left_keys:
+        fail(f"registry keys left: {left_keys}")
+
+
+SCENARIOS = {f.__name__: f for f in (
+    window_has_its_size,
+    enter_puts_eight_digits_on_clipboard_and_in_window,
+    clipboard_offers_privacy_formats,
+    bad_length_shows_message_box,
+    exit_after_generate_clears_what_another_program_copied,
+    exit_after_start_leaves_clipboard_alone,
+    exit_empties_clipboard_held_open_by_another_program,
+    exit_time_beside_bare_programs,
+    installer_installs_runs_and_uninstalls_cleanly,
+)}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ("--zip", "--setup", "--probe", "--bare-qt", "--wine-path"):
+        parser.add_argument(option, required=True)
+    parser.add_argument("scenario", choices=SCENARIOS)
+    args = parser.parse_args()
+    if not os.environ.get("WINEPREFIX") or not os.environ.get("DISPLAY"):
+        fail("no WINEPREFIX or DISPLAY: run through tests/wine/session.sh")
+    session = Session(args)
+    try:
+        SCENARIOS[args.scenario](session)
+    finally:
+        session.close()
+    print(f"PASS [{args.scenario}]")
+
+
+if __name__ == "__main__":
+    main()
