@@ -77,7 +77,6 @@ print(owner.id if owner else 0)' "$1"
 owns_clipboard_manager_role() { [ "$(selection_owner CLIPBOARD_MANAGER)" != 0 ]; }
 app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
 box_shown() { [ "$(xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l)" -ge 2 ]; }
-press() { xdotool key --clearmodifiers "$@"; }
 
 start_manager() {
     local log=$workdir/manager.log
@@ -135,14 +134,6 @@ stop_load() {
 
 start_manager
 manager_takes "copied before"
-
-start_app() {
-    env -u QT_QPA_PLATFORM "$bin" >"$workdir/stdout" 2>"$workdir/stderr" &
-    app_pid=$!
-    main_wid=$(timeout "$timeout_s" xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
-        fail "the main window did not appear"
-    xdotool windowfocus --sync "$main_wid"
-}
 
 # Alt+X, then the program must be gone well before a clipboard manager hand-over would time out.
 exit_promptly() {

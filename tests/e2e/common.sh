@@ -8,3 +8,15 @@ wait_until() {
         sleep 0.05
     done
 }
+
+# X11 scenarios: starts the program ($bin, output in $workdir) and focuses its window ($title);
+# sets app_pid and main_wid.
+start_app() {
+    env -u QT_QPA_PLATFORM "$bin" >"$workdir/stdout" 2>"$workdir/stderr" &
+    app_pid=$!
+    main_wid=$(timeout "$timeout_s" xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
+        fail "the main window did not appear"
+    xdotool windowfocus --sync "$main_wid"
+}
+
+press() { xdotool key --clearmodifiers "$@"; }

@@ -48,15 +48,6 @@ two_windows() { [ "$(windows_titled_cipherloom)" -ge 2 ]; }
 # shellcheck source=tests/e2e/common.sh
 source "$here/common.sh"
 
-start_app() {
-    env -u QT_QPA_PLATFORM "$bin" >"$workdir/stdout" 2>"$workdir/stderr" &
-    app_pid=$!
-    main_wid=$(timeout "$timeout_s" xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
-        fail "the main window did not appear"
-    xdotool windowfocus --sync "$main_wid"
-}
-
-press() { xdotool key --clearmodifiers "$@"; }
 
 generate() {
     press Return
