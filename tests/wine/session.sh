@@ -7,7 +7,26 @@ if [ -z "${CIPHERLOOM_WINE_SESSION:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
 fi
 
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/cipherloom-wine.XXXXXX")
+# A fresh prefix takes about 700 MB: Debian's Wine copies every one of its DLLs into it. /tmp is
+# often a small tmpfs, so take the first of these places with room; the build tree is the fallback.
+need_kb=$((1024 * 1024))
+prefix_parent=""
+for dir in ${CIPHERLOOM_WINE_DIR:+"$CIPHERLOOM_WINE_DIR"} "${TMPDIR:-/tmp}" "$PWD/build"; do
+    mkdir -p "$dir" 2>/dev/null || continue
+    avail_kb=$(df -Pk "$dir" | awk 'NR == 2 { print $4 }')
+    echo "Room for a Wine prefix in $dir: $((avail_kb / 1024)) MB" >&2
+    if [ "$avail_kb" -ge "$need_kb" ]; then
+        prefix_parent=$dir
+        break
+    fi
+done
+if [ -z "$prefix_parent" ]; then
+    echo "session.sh: no place with $((need_kb / 1024)) MB free for a Wine prefix;" \
+        "name one in CIPHERLOOM_WINE_DIR" >&2
+    exit 1
+fi
+
+WINEPREFIX=$(mktemp -d "$prefix_parent/cipherloom-wine.XXXXXX")
 export WINEPREFIX WINEDEBUG=-all
 # No Mono or Gecko: their install prompts would wait for a click that never comes.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -18,7 +37,16 @@ cleanup() {
 trap cleanup EXIT
 
 start=$(date +%s)
-wineboot -i >/dev/null 2>&1
+boot_log=$(mktemp)
+status=0
+wineboot -i >"$boot_log" 2>&1 || status=$?
+if [ "$status" -ne 0 ]; then
+    cat "$boot_log" >&2
+    echo "session.sh: wineboot failed ($status) in $WINEPREFIX" >&2
+    df -h "$WINEPREFIX" >&2
+    exit 1
+fi
+rm -f "$boot_log"
 # Wine brings no Japanese font; without one the labels would show boxes.
 fonts=/usr/share/fonts/opentype/ipafont-gothic
 if [ -d "$fonts" ]; then
