@@ -17,26 +17,11 @@ cache="${CIPHERLOOM_TOOLCHAIN_DIR:-$HOME/.cache/cipherloom}"
 prefix="$cache/$name"
 stamp="$prefix/.cipherloom-complete"
 
-# The packages the Windows build and its Wine tests need, installed the way install-deps.sh does.
-packages=(
-    cmake ninja-build mingw-w64 qt6-base-dev qt6-base-dev-tools googletest xz-utils
-    wine wine64 nsis
-    xvfb xauth xdotool xclip x11-utils python3 python3-xlib imagemagick fonts-ipafont-gothic
-)
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}" >&2
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+# The packages the Windows build and its Wine tests need.
+"$repo/scripts/install-deps.sh" \
+    cmake ninja-build mingw-w64 qt6-base-dev qt6-base-dev-tools googletest xz-utils \
+    wine wine64 nsis \
+    xvfb xauth xdotool xclip x11-utils python3 python3-xlib imagemagick fonts-ipafont-gothic >&2
 
 if [ -f "$stamp" ]; then
     echo "$prefix"
@@ -62,6 +47,8 @@ if [ -n "$archive" ]; then
 else
     echo "Building Qt $qt_version for MinGW-w64 from Debian's qt6-base source" >&2
     # apt-get source needs a deb-src line for bookworm main; add one only when there is none.
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
     if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
         printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
             'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |

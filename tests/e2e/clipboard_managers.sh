@@ -75,7 +75,6 @@ owner = d.get_selection_owner(d.intern_atom(sys.argv[1]))
 print(owner.id if owner else 0)' "$1"
 }
 owns_clipboard_manager_role() { [ "$(selection_owner CLIPBOARD_MANAGER)" != 0 ]; }
-app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
 box_shown() { [ "$(xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l)" -ge 2 ]; }
 
 start_manager() {

@@ -19,4 +19,6 @@ start_app() {
     xdotool windowfocus --sync "$main_wid"
 }
 
+app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
+
 press() { xdotool key --clearmodifiers "$@"; }

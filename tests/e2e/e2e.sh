@@ -41,7 +41,6 @@ other_program_copies() {
 
 clipboard_is() { [ "$(clipboard)" = "$1" ]; }
 clipboard_is_eight_digits() { [[ "$(clipboard)" =~ ^[0-9]{8}$ ]]; }
-app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
 windows_titled_cipherloom() { xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l; }
 two_windows() { [ "$(windows_titled_cipherloom)" -ge 2 ]; }
 

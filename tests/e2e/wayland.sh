@@ -122,7 +122,6 @@ start_app() {
 clipboard() { wl-paste --no-newline 2>/dev/null || true; }
 clipboard_is() { [ "$(clipboard)" = "$1" ]; }
 clipboard_is_eight_digits() { [[ "$(clipboard)" =~ ^[0-9]{8}$ ]]; }
-app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
 
 generate() {
     wtype -k Return
