@@ -3,6 +3,7 @@
 
 #include "generation/generate_command.h"
 #include "runtime/qt_runtime.h"
+#include "tests/support/fakes.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,16 +26,6 @@ void FailClipboard(benchmark::State& state, const char* why)
     state.SkipWithError(why);
 }
 
-class LabelView final : public GenerateView
-{
-public:
-    std::u16string LengthText() const override { return u"32"; }
-    void SetLengthReadOnly(bool) override {}
-    void ShowPassword(std::string_view password) override { label = password; }
-
-    std::string label;
-};
-
 GenerationSettings Strongest()
 {
     GenerationSettings settings;
@@ -45,7 +36,7 @@ GenerationSettings Strongest()
 void GenerateToClipboard(benchmark::State& state)
 {
     QtRuntime runtime;
-    LabelView view;
+    testing::RecordingView view(u"32");
     const GenerationSettings settings = Strongest();
     QClipboard* clipboard = QGuiApplication::clipboard();
     int mismatches = 0;

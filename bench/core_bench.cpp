@@ -4,6 +4,7 @@
 #include "generation/generate_command.h"
 #include "generation/password_generator.h"
 #include "runtime/system_random_source.h"
+#include "tests/support/fakes.h"
 
 #include <benchmark/benchmark.h>
 
@@ -80,39 +81,13 @@ void HundredThousandPasswords(benchmark::State& state)
 }
 BENCHMARK(HundredThousandPasswords)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
-class NullView final : public GenerateView
-{
-public:
-    std::u16string LengthText() const override { return u"32"; }
-    void SetLengthReadOnly(bool) override {}
-    void ShowPassword(std::string_view password) override { label = password; }
-
-    std::string label;
-};
-
-class NullServices final : public RuntimeServices
-{
-public:
-    void MsgBox(std::u16string_view) override {}
-    RandomSource& Random() override { return random; }
-    void ClearClipboard() override { clipboard.clear(); }
-    bool SetClipboardText(std::string_view text) override
-    {
-        clipboard = text;
-        return true;
-    }
-    void End() override {}
-
-    SystemRandomSource random;
-    std::string clipboard;
-};
-
 // The whole Generate command (read, check, draw, show, clipboard) with in-memory view and services.
 void RunGenerateWithFakes(benchmark::State& state)
 {
     const GenerationSettings settings = SettingsFor(kRows[7]);
-    NullView view;
-    NullServices services;
+    testing::RecordingView view(u"32");
+    SystemRandomSource random;
+    testing::RecordingRuntime services(random);
     for (auto _ : state) {
         RunGenerate(view, settings, services);
         benchmark::DoNotOptimize(services.clipboard.data());

@@ -11,6 +11,7 @@
 #include "generation/numeric_entry.h"
 #include "generation/password_generator.h"
 #include "generation/range_check.h"
+#include "tests/support/fakes.h"
 
 #include <bit>
 #include <cstddef>
@@ -43,69 +44,10 @@ void Require(bool condition)
     }
 }
 
-// The fuzzer's values first, then a walk over [0, 1) so that every draw ends.
-class FuzzedRandom final : public RandomSource
-{
-public:
-    explicit FuzzedRandom(std::vector<float> values) : m_values(std::move(values)) {}
-
-    float Next() override
-    {
-        if (m_next < m_values.size()) {
-            return m_values[m_next++];
-        }
-        constexpr float kStride = 0.381966F;
-        m_walk += kStride;
-        if (m_walk >= 1.0F) {
-            m_walk -= 1.0F;
-        }
-        return m_walk;
-    }
-    void Reseed() override {}
-
-private:
-    std::vector<float> m_values;
-    std::size_t m_next = 0;
-    float m_walk = 0.0F;
-};
-
-class Services final : public RuntimeServices
-{
-public:
-    explicit Services(std::vector<float> values) : random(std::move(values)) {}
-
-    void MsgBox(std::u16string_view prompt) override { messages.emplace_back(prompt); }
-    RandomSource& Random() override { return random; }
-    void ClearClipboard() override { clipboard.clear(); }
-    bool SetClipboardText(std::string_view text) override
-    {
-        clipboard = text;
-        return true;
-    }
-    void End() override { Require(false); }
-
-    FuzzedRandom random;
-    std::vector<std::u16string> messages;
-    std::string clipboard = "previous";
-};
-
-class View final : public GenerateView
-{
-public:
-    explicit View(std::u16string lengthText) : text(std::move(lengthText)) {}
-
-    std::u16string LengthText() const override
-    {
-        Require(readOnly);
-        return text;
-    }
-    void SetLengthReadOnly(bool flag) override { readOnly = flag; }
-    void ShowPassword(std::string_view password) override { label = password; }
-
-    std::u16string text;
-    bool readOnly = false;
-    std::string label = "previous";
-};
+using testing::RecordingRuntime;
+using testing::RecordingView;
+using testing::ScriptedRandom;
+using testing::SweepingRandom;
 
 std::vector<std::u16string> SplitUnits(const std::uint8_t* data, std::size_t size)
 {
@@ -164,7 +106,9 @@ RangeCheckResult CheckRangeOutcome(const std::u16string& start, const std::u16st
 
 void CheckDraw(std::uint8_t code, const std::vector<float>& values)
 {
-    FuzzedRandom random(values);
+    // The fuzzer's values first, then a sweep, so that every draw ends.
+    SweepingRandom sweep;
+    ScriptedRandom random(values, sweep);
     const auto drawn = DrawCharacter(code, random);
     const int charClass = code / kCodesPerClass;
     const int selector = code % kCodesPerClass;
@@ -178,11 +122,16 @@ void CheckDraw(std::uint8_t code, const std::vector<float>& values)
 void CheckGenerate(const std::u16string& lengthText, const GenerationSettings& settings,
                    const std::vector<float>& values)
 {
-    View view(lengthText);
-    Services services(values);
+    RecordingView view(lengthText);
+    view.label = "previous";
+    SweepingRandom sweep;
+    ScriptedRandom random(values, sweep);
+    RecordingRuntime services(random);
+    services.clipboard = "previous";
     const GenerationSettings before = settings;
     RunGenerate(view, settings, services);
 
+    Require(!view.readWhileEditable && services.ends == 0);
     Require(!view.readOnly && view.text == lengthText && settings == before);
     const bool good = IsNumeric(lengthText) && NumericValue(lengthText) >= kMinLength &&
                       NumericValue(lengthText) <= kMaxLength;

@@ -1,6 +1,6 @@
 #include "generation/generate_command.h"
 
-#include "fakes.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,9 @@ namespace cipherloom {
 namespace {
 
 using testing::EventLog;
-using testing::FakeServices;
-using testing::FakeView;
+using testing::RecordingRuntime;
+using testing::RecordingView;
+using testing::ScriptedRandom;
 
 constexpr float kDigitSeven = 0.75f; // floor(0.75 * 10) + '0'
 
@@ -22,6 +23,20 @@ std::vector<float> Draws(std::size_t count, float r = kDigitSeven)
 {
     return std::vector<float>(count, r);
 }
+
+// The view, the services and their random source, all logging into one list.
+struct Fakes
+{
+    Fakes(std::u16string lengthText, std::vector<float> draws)
+        : random(std::move(draws), ScriptedRandom::AtEnd::Fail, &log), services(random, &log),
+          view(std::move(lengthText), &log)
+    {}
+
+    EventLog log;
+    ScriptedRandom random;
+    RecordingRuntime services;
+    RecordingView view;
+};
 
 // A request that was refused must leave everything as it was before it.
 struct RefusalRow
@@ -39,20 +54,18 @@ class RefusedGenerateTest : public ::testing::TestWithParam<RefusalRow>
 TEST_P(RefusedGenerateTest, ShowsOneMessageThenMakesTheFieldEditableAndChangesNothingElse)
 {
     const RefusalRow& row = GetParam();
-    FakeServices services({});
-    services.clipboard = "previous";
-    FakeView view(row.text, services.log);
-    view.label = "LastGood";
+    Fakes f(row.text, {});
+    f.services.clipboard = "previous";
+    f.view.label = "LastGood";
 
-    RunGenerate(view, GenerationSettings{}, services);
+    RunGenerate(f.view, GenerationSettings{}, f.services);
 
-    EXPECT_EQ(services.messages, std::vector<std::u16string>{std::u16string(row.message)});
-    EXPECT_EQ(services.log, (EventLog{"ro", "read(ro)", "msgbox", "rw"}));
-    EXPECT_EQ(view.label, "LastGood");
-    EXPECT_EQ(view.text, row.text);
-    EXPECT_FALSE(view.readOnly);
-    EXPECT_EQ(services.clipboard, "previous");
-    EXPECT_EQ(services.random.reseedCalls, 0);
+    EXPECT_EQ(f.services.messages, std::vector<std::u16string>{std::u16string(row.message)});
+    EXPECT_EQ(f.log, (EventLog{"ro", "read(ro)", "msgbox", "rw"}));
+    EXPECT_EQ(f.view.label, "LastGood");
+    EXPECT_EQ(f.view.text, row.text);
+    EXPECT_FALSE(f.view.readOnly);
+    EXPECT_EQ(f.services.clipboard, "previous");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -69,23 +82,22 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(RunGenerate, TheInitialEightGivesEightDigitsShownThenReplacingTheClipboardInOneStep)
 {
-    FakeServices services(Draws(8));
-    FakeView view(u"8", services.log);
+    Fakes f(u"8", Draws(8));
 
-    RunGenerate(view, GenerationSettings{}, services);
+    RunGenerate(f.view, GenerationSettings{}, f.services);
 
     const std::string expected(8, '7');
-    EXPECT_EQ(view.label, expected);
-    EXPECT_EQ(services.clipboard, expected);
-    EXPECT_TRUE(services.messages.empty());
-    EXPECT_FALSE(view.readOnly);
+    EXPECT_EQ(f.view.label, expected);
+    EXPECT_EQ(f.services.clipboard, expected);
+    EXPECT_TRUE(f.services.messages.empty());
+    EXPECT_FALSE(f.view.readOnly);
 
     EventLog wanted{"ro", "read(ro)", "reseed"};
     wanted.insert(wanted.end(), 8, "next");
     wanted.insert(wanted.end(),
                   {std::string("show:").append(expected), std::string("set:").append(expected)});
     wanted.push_back("rw");
-    EXPECT_EQ(services.log, wanted);
+    EXPECT_EQ(f.log, wanted);
 }
 
 TEST(RunGenerate, BoundsAreInclusiveAndValuesAreRounded)
@@ -97,12 +109,11 @@ TEST(RunGenerate, BoundsAreInclusiveAndValuesAreRounded)
     };
     for (const Case& c : {Case{u"1", 1}, Case{u"32", 32}, Case{u".6", 1}, Case{u"1.", 1},
                           Case{u"+5", 5}, Case{u"３２", 32}, Case{u" 9", 9}}) {
-        FakeServices services(Draws(c.length));
-        FakeView view(c.text, services.log);
-        RunGenerate(view, GenerationSettings{}, services);
-        EXPECT_EQ(view.label.size(), c.length);
-        EXPECT_EQ(services.clipboard, view.label);
-        EXPECT_EQ(services.random.Remaining(), 0u);
+        Fakes f(c.text, Draws(c.length));
+        RunGenerate(f.view, GenerationSettings{}, f.services);
+        EXPECT_EQ(f.view.label.size(), c.length);
+        EXPECT_EQ(f.services.clipboard, f.view.label);
+        EXPECT_EQ(f.random.Remaining(), 0u);
     }
 }
 
@@ -111,43 +122,41 @@ TEST(RunGenerate, ASecondGenerateReplacesBothLabelAndClipboard)
     std::vector<float> draws = Draws(4, 0.15f);
     const std::vector<float> more = Draws(6, 0.95f);
     draws.insert(draws.end(), more.begin(), more.end());
-    FakeServices services(draws);
-    FakeView view(u"4", services.log);
+    Fakes f(u"4", draws);
 
-    RunGenerate(view, GenerationSettings{}, services);
-    ASSERT_EQ(view.label, "1111");
-    view.text =
+    RunGenerate(f.view, GenerationSettings{}, f.services);
+    ASSERT_EQ(f.view.label, "1111");
+    f.view.text =
         std::u16string{u'6'}; // move-assigned: GCC 12 misreads a literal assign (-Wrestrict)
-    RunGenerate(view, GenerationSettings{}, services);
+    RunGenerate(f.view, GenerationSettings{}, f.services);
 
-    EXPECT_EQ(view.label, "999999");
-    EXPECT_EQ(services.clipboard, "999999");
-    EXPECT_EQ(std::count(services.log.begin(), services.log.end(), "clear"), 0);
-    EXPECT_EQ(services.random.reseedCalls, 2);
+    EXPECT_EQ(f.view.label, "999999");
+    EXPECT_EQ(f.services.clipboard, "999999");
+    EXPECT_EQ(std::count(f.log.begin(), f.log.end(), "clear"), 0);
+    EXPECT_EQ(f.random.reseedCalls, 2);
 }
 
 // Another program can keep the clipboard; that must never pass for a copied password.
 TEST(RunGenerate, AClipboardThatCannotBeSetIsReportedAndThePasswordStaysShown)
 {
-    FakeServices services(Draws(8));
-    services.clipboard = "previous";
-    services.clipboardWorks = false;
-    FakeView view(u"8", services.log);
+    Fakes f(u"8", Draws(8));
+    f.services.clipboard = "previous";
+    f.services.refuseClipboard = true;
 
-    RunGenerate(view, GenerationSettings{}, services);
+    RunGenerate(f.view, GenerationSettings{}, f.services);
 
     const std::string expected(8, '7');
-    EXPECT_EQ(view.label, expected);
-    EXPECT_EQ(services.messages,
+    EXPECT_EQ(f.view.label, expected);
+    EXPECT_EQ(f.services.messages,
               std::vector<std::u16string>{std::u16string(kClipboardFailedMessage)});
-    EXPECT_EQ(services.clipboard, "previous");
-    EXPECT_FALSE(view.readOnly);
+    EXPECT_EQ(f.services.clipboard, "previous");
+    EXPECT_FALSE(f.view.readOnly);
     // The message comes while the field is still read-only, as with any other message.
     const EventLog tail{std::string("show:").append(expected), std::string("set:").append(expected),
                         "msgbox", "rw"};
-    ASSERT_GE(services.log.size(), tail.size());
+    ASSERT_GE(f.log.size(), tail.size());
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(),
-                           services.log.end() - static_cast<std::ptrdiff_t>(tail.size())));
+                           f.log.end() - static_cast<std::ptrdiff_t>(tail.size())));
 }
 
 TEST(RunGenerate, GeneratesWithTheSettingsItIsGiven)
@@ -158,11 +167,10 @@ TEST(RunGenerate, GeneratesWithTheSettingsItIsGiven)
     settings.SwitchMode = static_cast<std::uint8_t>(PositionMode::First);
     settings.SpecialType = static_cast<std::uint8_t>(CharClass::Digits);
 
-    FakeServices services(Draws(3, 0.0f));
-    FakeView view(u"3", services.log);
-    RunGenerate(view, settings, services);
+    Fakes f(u"3", Draws(3, 0.0f));
+    RunGenerate(f.view, settings, f.services);
 
-    EXPECT_EQ(view.label, "0AA");
+    EXPECT_EQ(f.view.label, "0AA");
 }
 
 } // namespace

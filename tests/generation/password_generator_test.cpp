@@ -1,6 +1,6 @@
 #include "generation/password_generator.h"
 
-#include "fakes.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@ namespace {
 
 using testing::EventLog;
 using testing::ScriptedRandom;
+using testing::SweepingRandom;
 
 // Values the real source can produce: k / 2^24.
 float Unit(std::uint32_t k)
@@ -353,24 +354,6 @@ TEST(DrawCharacterCodes, CodesTheSettingsNeverProduceYieldNothingAndDrawNothing)
 // ---------------------------------------------------------------------------------------------
 // The whole password
 
-// Walks the unit interval in a fixed stride, so every bucket of every row comes up.
-class SweepingRandom final : public RandomSource
-{
-public:
-    float Next() override
-    {
-        m_k = (m_k + kStride) % (1u << 24);
-        return Unit(m_k);
-    }
-    void Reseed() override { ++reseeds; }
-
-    int reseeds = 0;
-
-private:
-    static constexpr std::uint32_t kStride = 104729; // a prime, coprime with 2^24
-    std::uint32_t m_k = 0;
-};
-
 bool InClass(char c, CharClass charClass, CaseOpt caseOpt)
 {
     const bool digit = c >= '0' && c <= '9';
@@ -438,7 +421,7 @@ TEST(GeneratePassword, EveryPositionDrawsFromItsOwnClassAndTheLengthIsExact)
 TEST(GeneratePassword, ReseedsOncePerRequestBeforeTheFirstDraw)
 {
     EventLog log;
-    ScriptedRandom random({0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f}, &log);
+    ScriptedRandom random({0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f}, ScriptedRandom::AtEnd::Fail, &log);
     const GenerationSettings digits{};
 
     EXPECT_EQ(GeneratePassword(digits, 3, random), "123");

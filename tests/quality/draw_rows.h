@@ -2,7 +2,6 @@
 
 #include "generation/Cipherloom_Main.h"
 #include "generation/password_generator.h"
-#include "runtime/random_source.h"
 
 #include <cstdint>
 #include <ostream>
@@ -94,24 +93,5 @@ inline void PrintTo(const DrawRow& row, std::ostream* out)
 {
     *out << row.name;
 }
-
-// Counts the values taken from another source; the draw's cost is the number of Next() calls.
-class CountingRandom final : public RandomSource
-{
-public:
-    explicit CountingRandom(RandomSource& inner) : m_inner(inner) {}
-
-    float Next() override
-    {
-        ++nextCalls;
-        return m_inner.Next();
-    }
-    void Reseed() override { m_inner.Reseed(); }
-
-    std::uint64_t nextCalls = 0;
-
-private:
-    RandomSource& m_inner;
-};
 
 } // namespace cipherloom::quality

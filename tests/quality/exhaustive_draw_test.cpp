@@ -3,6 +3,7 @@
 #include "tests/quality/draw_rows.h"
 
 #include "generation/password_generator.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -20,25 +21,6 @@ constexpr float kStep = 1.0F / static_cast<float>(kValues);
 constexpr int kCodeCount = 128;
 constexpr int kReportedMismatches = 5;
 
-// Yields the value under test first; any further draw (after a rejection) gets 0, which lands
-// on the row's base, an accepted code in every row.
-class OneValueThenZero final : public RandomSource
-{
-public:
-    void Load(float value)
-    {
-        m_value = value;
-        calls = 0;
-    }
-    float Next() override { return calls++ == 0 ? m_value : 0.0F; }
-    void Reseed() override {}
-
-    int calls = 0;
-
-private:
-    float m_value = 0.0F;
-};
-
 class ExhaustiveDrawTest : public ::testing::TestWithParam<DrawRow>
 {};
 
@@ -51,10 +33,12 @@ TEST_P(ExhaustiveDrawTest, EveryValueGivesItsBucketsCodeOrIsRedrawnAndBucketsAre
     std::uint32_t rejected = 0;
     std::uint32_t mismatches = 0;
     std::ostringstream firstMismatches;
-    OneValueThenZero source;
+    // The value under test first; a redraw gets 0, the row's base, accepted in every row.
+    testing::FixedRandom zero(0.0F);
+    testing::ScriptedRandom source({}, zero);
 
     for (std::uint32_t k = 0; k < kValues; ++k) {
-        source.Load(static_cast<float>(k) * kStep);
+        source.Reload({static_cast<float>(k) * kStep});
         const auto drawn = DrawCharacter(row.Code(), source);
         // floor(k / 2^24 * M) in exact integer arithmetic.
         const int x =
@@ -62,11 +46,11 @@ TEST_P(ExhaustiveDrawTest, EveryValueGivesItsBucketsCodeOrIsRedrawnAndBucketsAre
                              kResolutionBits) +
             row.base;
         const bool ok = row.Accepts(x)
-                            ? (source.calls == 1 && drawn == static_cast<char>(x))
-                            : (source.calls == 2 && drawn == static_cast<char>(row.base));
+                            ? (source.nextCalls == 1 && drawn == static_cast<char>(x))
+                            : (source.nextCalls == 2 && drawn == static_cast<char>(row.base));
         if (!ok) {
             if (mismatches++ < kReportedMismatches) {
-                firstMismatches << " k=" << k << " x=" << x << " calls=" << source.calls
+                firstMismatches << " k=" << k << " x=" << x << " calls=" << source.nextCalls
                                 << " drawn=" << (drawn ? static_cast<int>(*drawn) : -1);
             }
             continue;

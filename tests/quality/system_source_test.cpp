@@ -6,6 +6,7 @@
 
 #include "generation/password_generator.h"
 #include "runtime/system_random_source.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ TEST_P(SystemSourceTest, MillionCharactersAreUniformAndCostMOverAcceptedDrawsEac
 {
     const DrawRow& row = GetParam();
     SystemRandomSource system;
-    CountingRandom counted(system);
+    testing::ScriptedRandom counted({}, system); // every value from the system, counted
     counted.Reseed();
 
     std::array<std::int64_t, kCodeCount> seen{};

@@ -2,7 +2,7 @@
 // Generate refused and accepted, the clipboard rule at exit, and the options dialog's life
 // as seen from the main window.
 
-#include "fake_runtime.h"
+#include "tests/support/window_support.h"
 #include "windows/MainWin.h"
 #include "windows/OptWin.h"
 
@@ -24,8 +24,9 @@ using cipherloom::MainWin;
 using cipherloom::OptWin;
 using cipherloom::PositionMode;
 using cipherloom::testing::Control;
-using cipherloom::testing::FakeRuntime;
 using cipherloom::testing::OnNextModal;
+using cipherloom::testing::Texts;
+using cipherloom::testing::WindowFakes;
 
 class MainWindowTest final : public QObject
 {
@@ -88,7 +89,7 @@ private:
         QVERIFY(!m_main->OptionsDialog()->isVisible());
     }
 
-    std::unique_ptr<FakeRuntime> m_runtime;
+    std::unique_ptr<WindowFakes> m_fakes;
     std::unique_ptr<MainWin> m_main;
 };
 
@@ -109,8 +110,8 @@ void ClickIn(const OptWin& dialog, const QString& name)
 
 void MainWindowTest::init()
 {
-    m_runtime = std::make_unique<FakeRuntime>();
-    m_main = std::make_unique<MainWin>(*m_runtime);
+    m_fakes = std::make_unique<WindowFakes>();
+    m_main = std::make_unique<MainWin>(m_fakes->runtime);
     m_main->move(200, 150);
     m_main->show();
     QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
@@ -119,7 +120,7 @@ void MainWindowTest::init()
 void MainWindowTest::cleanup()
 {
     m_main.reset();
-    m_runtime.reset();
+    m_fakes.reset();
 }
 
 void MainWindowTest::classAndCaseClicks_data()
@@ -171,7 +172,7 @@ void MainWindowTest::generateShowsAndCopies()
 
     Generate(length);
     QCOMPARE(Main<QLabel>(u"PassWord"_s)->text(), password);
-    QCOMPARE(m_runtime->calls, (QStringList{u"set:"_s + password}));
+    QCOMPARE(Texts(m_fakes->calls), (QStringList{u"set:"_s + password}));
     const auto* field = Main<QLineEdit>(u"StrLength"_s);
     QVERIFY(!field->isReadOnly());
     QVERIFY(!field->testAttribute(Qt::WA_InputMethodEnabled));
@@ -195,11 +196,11 @@ void MainWindowTest::refusedGenerateChangesNothing()
     QFETCH(QString, message);
 
     Generate(u"4"_s);
-    m_runtime->calls.clear();
+    m_fakes->calls.clear();
 
     Generate(length);
-    QCOMPARE(m_runtime->messages, QStringList{message});
-    QCOMPARE(m_runtime->calls, QStringList{u"msgbox"_s});
+    QCOMPARE(Texts(m_fakes->runtime.messages), QStringList{message});
+    QCOMPARE(Texts(m_fakes->calls), QStringList{u"msgbox"_s});
     QCOMPARE(Main<QLabel>(u"PassWord"_s)->text(), u"0123"_s);
     const auto* field = Main<QLineEdit>(u"StrLength"_s);
     QCOMPARE(field->text(), length);
@@ -260,7 +261,7 @@ void MainWindowTest::keyboard()
     target->setFocus();
     QCOMPARE(QApplication::focusWidget(), target);
     QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(m_runtime->calls, calls);
+    QCOMPARE(Texts(m_fakes->calls), calls);
     QCOMPARE(QApplication::focusWidget(), Main(focusAfter));
     QVERIFY(m_main->isVisible());
     if (focusAfter.startsWith(u"Type"_s)) {
@@ -299,9 +300,10 @@ void MainWindowTest::accessKeyActsBeforeTheNextKey()
     };
     if (!inDialog) {
         typeBoth();
-        QCOMPARE(m_runtime->calls.size(), 1);
-        QVERIFY2(QRegularExpression(u"^set:[A-Za-z]{8}$"_s).match(m_runtime->calls[0]).hasMatch(),
-                 qPrintable(m_runtime->calls[0]));
+        const QStringList calls = Texts(m_fakes->calls);
+        QCOMPARE(calls.size(), 1);
+        QVERIFY2(QRegularExpression(u"^set:[A-Za-z]{8}$"_s).match(calls[0]).hasMatch(),
+                 qPrintable(calls[0]));
         return;
     }
     bool closed = false;
@@ -314,7 +316,7 @@ void MainWindowTest::accessKeyActsBeforeTheNextKey()
         closed = !dialog.isVisible();
     });
     QVERIFY(closed);
-    QCOMPARE(m_runtime->messages, QStringList{});
+    QCOMPARE(Texts(m_fakes->runtime.messages), QStringList{});
     QCOMPARE(int(m_main->Settings().SwitchMode), int(PositionMode::Last));
 }
 
@@ -344,7 +346,7 @@ void MainWindowTest::exitClearsOnlyAfterAPassword()
     if (!lengthBefore.isEmpty()) {
         Generate(lengthBefore);
     }
-    m_runtime->calls.clear();
+    m_fakes->calls.clear();
 
     if (closeBox) {
         QVERIFY(m_main->close());
@@ -352,7 +354,7 @@ void MainWindowTest::exitClearsOnlyAfterAPassword()
     } else {
         Click(u"Command2"_s);
     }
-    QCOMPARE(m_runtime->calls, calls);
+    QCOMPARE(Texts(m_fakes->calls), calls);
 }
 
 void MainWindowTest::optionsDialogIsMadeOnceAndKept()

@@ -1,7 +1,7 @@
 // The options dialog on its own, shown without a nested loop: option clicks against the
 // settings and what is shown, the range check of OK step by step, Enter and Esc.
 
-#include "fake_runtime.h"
+#include "tests/support/window_support.h"
 #include "windows/OptWin.h"
 
 #include <QLabel>
@@ -15,7 +15,8 @@ using namespace Qt::StringLiterals;
 using cipherloom::GenerationSettings;
 using cipherloom::OptWin;
 using cipherloom::testing::Control;
-using cipherloom::testing::FakeRuntime;
+using cipherloom::testing::Texts;
+using cipherloom::testing::WindowFakes;
 
 namespace {
 
@@ -60,7 +61,7 @@ private:
         return shown;
     }
 
-    FakeRuntime m_runtime;
+    WindowFakes m_fakes;
     GenerationSettings m_settings;
     std::unique_ptr<QWidget> m_owner;
     OptWin* m_dialog = nullptr;
@@ -69,10 +70,10 @@ private:
 void OptionsDialogTest::init()
 {
     m_settings = GenerationSettings{};
-    m_runtime.messages.clear();
-    m_runtime.calls.clear();
+    m_fakes.runtime.messages.clear();
+    m_fakes.calls.clear();
     m_owner = std::make_unique<QWidget>();
-    m_dialog = new OptWin(m_settings, m_runtime, m_owner.get());
+    m_dialog = new OptWin(m_settings, m_fakes.runtime, m_owner.get());
     m_dialog->show();
     QVERIFY(QTest::qWaitForWindowActive(m_dialog));
 }
@@ -177,11 +178,11 @@ void OptionsDialogTest::rangeCheckOnOk()
     QCOMPARE(int(m_settings.RangeEnd), rangeEnd);
     QCOMPARE(int(m_settings.SwitchMode), 3);
     if (message.isEmpty()) {
-        QVERIFY(m_runtime.messages.isEmpty());
+        QVERIFY(m_fakes.runtime.messages.empty());
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
     } else {
-        QCOMPARE(m_runtime.messages, QStringList{message});
+        QCOMPARE(Texts(m_fakes.runtime.messages), QStringList{message});
         QVERIFY(m_dialog->isVisible());
         QCOMPARE(QApplication::focusWidget(), Get(focus));
         QCOMPARE(Get<QLineEdit>(u"SPos"_s)->text(), start);
@@ -208,7 +209,7 @@ void OptionsDialogTest::okOutsideRangeModeIgnoresTheFields()
     Get<QLineEdit>(u"SPos"_s)->setText(u"x"_s);
     Click(u"Switch%1"_s.arg(mode));
     Click(u"Command1"_s);
-    QVERIFY(m_runtime.messages.isEmpty());
+    QVERIFY(m_fakes.runtime.messages.empty());
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
     QCOMPARE(int(m_settings.RangeStart), 0);

@@ -1,7 +1,7 @@
 // Both windows as they first appear: every control where the tables put it, captions and
 // accessible names, start state, tab order, window frames and whether the text fits.
 
-#include "fake_runtime.h"
+#include "tests/support/window_support.h"
 #include "windows/MainWin.h"
 #include "windows/OptWin.h"
 #include "windows/layout.h"
@@ -26,7 +26,7 @@ using cipherloom::GenerationSettings;
 using cipherloom::MainWin;
 using cipherloom::OptWin;
 using cipherloom::testing::Control;
-using cipherloom::testing::FakeRuntime;
+using cipherloom::testing::WindowFakes;
 
 namespace {
 
@@ -87,7 +87,7 @@ private:
         return which == QLatin1String("main") ? static_cast<QWidget*>(m_main.get()) : m_options;
     }
 
-    FakeRuntime m_runtime;
+    WindowFakes m_fakes;
     GenerationSettings m_settings;
     std::unique_ptr<MainWin> m_main;
     OptWin* m_options = nullptr;
@@ -95,12 +95,12 @@ private:
 
 void WindowLayoutTest::initTestCase()
 {
-    m_main = std::make_unique<MainWin>(m_runtime);
+    m_main = std::make_unique<MainWin>(m_fakes.runtime);
     // Packaged builds give the main window an icon; the dialog must not take it over.
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::red);
     m_main->setWindowIcon(QIcon(pixmap));
-    m_options = new OptWin(m_settings, m_runtime, m_main.get());
+    m_options = new OptWin(m_settings, m_fakes.runtime, m_main.get());
     m_main->show();
     QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
 }
