@@ -2,17 +2,15 @@
 
 #include "generation/numeric_entry.h"
 #include "generation/password_generator.h"
+#include "runtime/wipe.h"
 
 namespace cipherloom {
 namespace {
 
-// Overwrites a secret before its memory is released; volatile keeps the stores.
+// The command's own copy of the password; the window's and the clipboard's are theirs to wipe.
 void Wipe(std::string& secret)
 {
-    volatile char* p = secret.data();
-    for (std::size_t i = 0; i < secret.size(); ++i) {
-        p[i] = '\0';
-    }
+    WipeMemory(secret.data(), secret.size());
     secret.clear();
 }
 

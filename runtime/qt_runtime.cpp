@@ -1,6 +1,8 @@
 #include "runtime/qt_runtime.h"
 
 #include "runtime/compositor_sync.h"
+#include "runtime/qt_translation.h"
+#include "runtime/wipe_qt.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,6 +23,13 @@ namespace cipherloom {
 namespace {
 
 const QString kProgramName = QStringLiteral("Cipherloom");
+
+#if defined(Q_OS_WIN)
+// Clipboard viewers and managers open the clipboard for a few milliseconds after every change;
+// one second covers them without making Exit feel stuck.
+constexpr std::chrono::milliseconds kClearBudget{1000};
+constexpr std::chrono::milliseconds kClearPause{25};
+#endif
 
 // A refused claim is retried a few times, with a pause between claims, but never after the
 // budget is spent (Qt on Windows itself spends up to 300 ms on one claim): a failure is reported
@@ -59,7 +68,23 @@ bool Owns(const QClipboard& clipboard, QClipboard::Mode mode)
     return held != nullptr && !held->inherits("QInternalMimeData");
 }
 
+// Deleted by Qt when the clipboard no longer needs it: on replace, when another program takes
+// the clipboard, on clear and at exit.
+class SecretMimeData final : public QMimeData
+{
+    Q_DISABLE_COPY_MOVE(SecretMimeData)
+
+public:
+    SecretMimeData() = default;
+    ~SecretMimeData() override { QtRuntime::ScrubSecretMimeData(*this); }
+};
+
 } // namespace
+
+QtRuntime::QtRuntime()
+{
+    InstallQtTranslation(m_qtTranslation);
+}
 
 QtRuntime::~QtRuntime()
 {
@@ -83,16 +108,25 @@ RandomSource& QtRuntime::Random()
     return m_random;
 }
 
-void QtRuntime::ClearClipboard()
+bool QtRuntime::ClearClipboard()
 {
     // clear() gives up the selection (and, on X11, also empties another program's); setText("")
     // would keep owning it with an empty text, and a clipboard manager would then stall the exit.
     QGuiApplication::clipboard()->clear();
+    ScrubLeftoverOffer(nullptr);
 #if defined(Q_OS_WIN)
     // Qt gives up after three tries while another program holds the clipboard open, leaving
-    // rendered text behind after exit; empty it directly, with a bounded wait.
-    EmptyWindowsClipboard();
+    // rendered text behind after exit; empty it directly. The window keeps painting while it
+    // waits; clicks wait until it is done.
+    const QDeadlineTimer budget(kClearBudget);
+    while (!TryEmptyWindowsClipboard()) {
+        if (budget.hasExpired()) {
+            return false;
+        }
+        TakeInWindowSystemEvents(kClearPause);
+    }
 #endif
+    return true;
 }
 
 bool QtRuntime::SetClipboardText(std::string_view text)
@@ -110,6 +144,7 @@ bool QtRuntime::SetClipboardText(std::string_view text)
         }
         auto* data = MakeSecretMimeData(text);
         clipboard->setMimeData(data);
+        ScrubLeftoverOffer(data);
         // The platform hands back our own object only while the window system says we own the
         // clipboard; ownsClipboard() is no proof (X11 keeps it true after a refused claim, macOS
         // and offscreen always say false).
@@ -140,7 +175,7 @@ void QtRuntime::End()
 
 QMimeData* QtRuntime::MakeSecretMimeData(std::string_view text)
 {
-    auto* mime = new QMimeData;
+    auto* mime = new SecretMimeData;
     mime->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 #if defined(Q_OS_WIN)
     // Registered clipboard formats that Windows reads as "no history, no cloud, no monitors".
@@ -158,6 +193,21 @@ QMimeData* QtRuntime::MakeSecretMimeData(std::string_view text)
     mime->setData(QStringLiteral("application/x-copyq-hidden"), QByteArrayLiteral("1"));
 #endif
     return mime;
+}
+
+void QtRuntime::ScrubSecretMimeData(QMimeData& data)
+{
+    // The text is stored once, as a QString; what text() returns shares that buffer.
+    WipeInPlace(data.text());
+    data.setText(QString());
+}
+
+void QtRuntime::ScrubLeftoverOffer(QMimeData* current)
+{
+    if (m_lastOffer != nullptr && m_lastOffer != current) {
+        ScrubSecretMimeData(*m_lastOffer);
+    }
+    m_lastOffer = current;
 }
 
 } // namespace cipherloom

@@ -3,9 +3,10 @@
 #include "runtime/runtime_services.h"
 #include "runtime/system_random_source.h"
 
+#include <QMimeData>
+#include <QPointer>
+#include <QTranslator>
 #include <QtGlobal>
-
-class QMimeData;
 
 namespace cipherloom {
 
@@ -16,22 +17,32 @@ class QtRuntime final : public RuntimeServices
     Q_DISABLE_COPY_MOVE(QtRuntime)
 
 public:
-    QtRuntime() = default;
+    // Installs Qt's own Japanese texts; call once QApplication exists.
+    QtRuntime();
     // On Wayland, waits until the compositor has taken in what the program sent.
     ~QtRuntime() override;
 
     void MsgBox(std::u16string_view prompt) override;
     RandomSource& Random() override;
-    void ClearClipboard() override;
+    [[nodiscard]] bool ClearClipboard() override;
     [[nodiscard]] bool SetClipboardText(std::string_view text) override;
     void End() override;
 
     // The clipboard payload: plain text plus the hints that keep it out of clipboard managers
-    // and history. Exposed so the hints can be checked without a real clipboard.
+    // and history. Its text is overwritten when it is deleted or scrubbed. Exposed so the hints
+    // can be checked without a real clipboard.
     static QMimeData* MakeSecretMimeData(std::string_view text);
+    // Overwrites the payload's text in place, in every holder of that text.
+    static void ScrubSecretMimeData(QMimeData& data);
 
 private:
+    // Qt deletes a payload it no longer needs, which scrubs it; one it keeps alive after the
+    // clipboard moved on (Qt 6.4's Wayland plugin never frees them) is scrubbed here.
+    void ScrubLeftoverOffer(QMimeData* current);
+
     SystemRandomSource m_random;
+    QTranslator m_qtTranslation;
+    QPointer<QMimeData> m_lastOffer;
 };
 
 } // namespace cipherloom

@@ -16,8 +16,9 @@ public:
     // Modal box titled with the program's name, one OK button, no icon. Returns once dismissed.
     virtual void MsgBox(std::u16string_view prompt) = 0;
     virtual RandomSource& Random() = 0;
-    // Empties the clipboard, whatever it holds.
-    virtual void ClearClipboard() = 0;
+    // Empties the clipboard, whatever it holds. Returns false if another program kept it busy
+    // past a brief wait, so the clipboard may still hold what was on it.
+    [[nodiscard]] virtual bool ClearClipboard() = 0;
     // Replaces whatever the clipboard holds with text, in the plain text format, in one step.
     // Returns false if the program still does not own the clipboard after a few brief retries.
     [[nodiscard]] virtual bool SetClipboardText(std::string_view text) = 0;

@@ -2,8 +2,8 @@
 
 namespace cipherloom {
 
-// Empties the Windows clipboard, whoever owns it, waiting a little while another program holds
-// it open. Returns false when it stayed busy; the caller has nothing better to do then.
-bool EmptyWindowsClipboard();
+// One attempt at emptying the Windows clipboard, whoever owns it. Fails while another program
+// holds it open; the caller decides how long to keep trying.
+[[nodiscard]] bool TryEmptyWindowsClipboard();
 
 } // namespace cipherloom

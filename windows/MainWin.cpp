@@ -1,10 +1,12 @@
 #include "windows/MainWin.h"
 
 #include "generation/password_generator.h"
+#include "runtime/wipe_qt.h"
 #include "windows/OptWin.h"
 #include "windows/accessibility.h"
 #include "windows/layout.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFile>
@@ -50,6 +52,9 @@ constexpr std::array kControls{
     ControlRow{"Command3",  Kind::Button,       kNoIndex, u"オプション(&O)", 4200, 240,  1815, 495,  {},       N,               0,                      {}},
 };
 // clang-format on
+
+constexpr std::u16string_view kClipboardNotClearedMessage =
+    u"クリップボードを消去できませんでした。";
 
 constexpr int kClientWidthTwips = 6390;
 constexpr int kClientHeightTwips = 4215;
@@ -102,17 +107,26 @@ MainWin::MainWin(RuntimeServices& services, QWidget* parent)
 
     connect(controls.Group("Type"), &QButtonGroup::idClicked, this, &MainWin::Type_Click);
     connect(controls.Group("Opt"), &QButtonGroup::idClicked, this, &MainWin::Opt_Click);
-    connect(controls.Get<QPushButton>("Command1"), &QPushButton::clicked, this,
-            &MainWin::Command1_Click);
+    m_command1 = controls.Get<QPushButton>("Command1");
+    connect(m_command1, &QPushButton::clicked, this, &MainWin::Command1_Click);
     connect(controls.Get<QPushButton>("Command2"), &QPushButton::clicked, this,
             &MainWin::Command2_Click);
     connect(controls.Get<QPushButton>("Command3"), &QPushButton::clicked, this,
             &MainWin::Command3_Click);
 
+    // After the button's own focus handling, which drops the default flag outside a dialog.
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
+                           [this](QWidget* /*old*/, QWidget* now) { KeepGenerateDefault(now); });
+
     m_strLength->setFocus();
 }
 
-MainWin::~MainWin() = default;
+MainWin::~MainWin()
+{
+    // The controls go before QObject would drop the connection, and they move the focus as they
+    // go.
+    disconnect(m_focusWatch);
+}
 
 std::u16string MainWin::LengthText() const
 {
@@ -128,6 +142,7 @@ void MainWin::SetLengthReadOnly(bool readOnly)
 
 void MainWin::ShowPassword(std::string_view password)
 {
+    ScrubPassword();
     m_passWord->setText(
         QString::fromLatin1(password.data(), static_cast<qsizetype>(password.size())));
 }
@@ -191,8 +206,32 @@ void MainWin::closeEvent(QCloseEvent* event)
 void MainWin::ClearClipboardIfPasswordShown()
 {
     // A password made in this run may still be on the clipboard; anything else is left alone.
-    if (!m_passWord->text().isEmpty()) {
-        m_services.ClearClipboard();
+    if (m_passWord->text().isEmpty()) {
+        return;
+    }
+    if (!m_services.ClearClipboard()) {
+        // The password would outlive the program: say so. The other program has usually let go
+        // by the time the box is dismissed.
+        m_services.MsgBox(kClipboardNotClearedMessage);
+        static_cast<void>(m_services.ClearClipboard());
+    }
+    ScrubPassword();
+}
+
+void MainWin::ScrubPassword()
+{
+    // text() shares the label's buffer: the zeros land in the label's own copy.
+    WipeInPlace(m_passWord->text());
+}
+
+void MainWin::KeepGenerateDefault(QWidget* focused)
+{
+    // As in a dialog: another push button with the focus takes Enter and the default frame;
+    // everywhere else in the window Generate is the default again.
+    auto* button = qobject_cast<QPushButton*>(focused);
+    const bool otherButton = button != nullptr && button != m_command1 && button->window() == this;
+    if (focused == nullptr || focused->window() == this) {
+        m_command1->setDefault(!otherButton);
     }
 }
 

@@ -14,6 +14,7 @@ class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace cipherloom {
 
@@ -51,11 +52,15 @@ protected:
 
 private:
     void ClearClipboardIfPasswordShown();
+    void ScrubPassword();
+    void KeepGenerateDefault(QWidget* focused);
 
     RuntimeServices& m_services;
     GenerationSettings m_settings;
     QLineEdit* m_strLength = nullptr;
     QLabel* m_passWord = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QMetaObject::Connection m_focusWatch;
     QGroupBox* m_frame1 = nullptr;
     OptWin* m_optWin = nullptr;
 };

@@ -76,6 +76,8 @@ void QtRuntimeTest::messageBoxIsTitledPlainWithOneOk()
     timer->start(0);
 
     QtRuntime runtime;
+    // Qt's own texts are Japanese once the runtime is up.
+    QCOMPARE(QCoreApplication::translate("QLineEdit", "Select All"), u"すべてを選択"_s);
     runtime.MsgBox(u"範囲指定が正しくありません。");
     QVERIFY(seen.found);
     QCOMPARE(seen.title, u"Cipherloom"_s);
@@ -146,15 +148,21 @@ void QtRuntimeTest::clipboardIsSetThenCleared()
     QClipboard* clipboard = QGuiApplication::clipboard();
 
     QVERIFY(runtime.SetClipboardText("first"));
+    // Shares the payload's buffer, as any copy Qt made of the text would.
+    const QString firstHeld = clipboard->mimeData()->text();
     QVERIFY(runtime.SetClipboardText("Xy7$kQ2!"));
     QCOMPARE(clipboard->text(), u"Xy7$kQ2!"_s);
 #if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
     QVERIFY(clipboard->mimeData()->hasFormat(kPasswordHint));
 #endif
+    // The replaced payload was overwritten before Qt let it go.
+    QCOMPARE(firstHeld, QString(5, QChar()));
 
-    runtime.ClearClipboard();
+    const QString secondHeld = clipboard->mimeData()->text();
+    QVERIFY(runtime.ClearClipboard());
     QVERIFY(clipboard->text().isEmpty());
     QVERIFY(clipboard->mimeData() == nullptr || clipboard->mimeData()->formats().isEmpty());
+    QCOMPARE(secondHeld, QString(8, QChar()));
 }
 
 void QtRuntimeTest::systemRandomValuesAreFloatsInUnitInterval()

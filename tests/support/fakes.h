@@ -132,7 +132,8 @@ private:
 
 // The services as a user would see them: the message boxes shown (each returns at once) and what
 // a paste would give. With a log, every call in order as well. refuseClipboard plays another
-// program that keeps the clipboard, as a busy clipboard manager can.
+// program that keeps the clipboard, as a busy clipboard manager can; keepBusy, one that holds it
+// open so it cannot be emptied, for that many attempts.
 class RecordingRuntime final : public RuntimeServices
 {
 public:
@@ -147,10 +148,15 @@ public:
         Record("msgbox");
     }
     RandomSource& Random() override { return m_random; }
-    void ClearClipboard() override
+    bool ClearClipboard() override
     {
-        clipboard.clear();
         Record("clear");
+        if (keepBusy > 0) {
+            --keepBusy;
+            return false;
+        }
+        clipboard.clear();
+        return true;
     }
     bool SetClipboardText(std::string_view text) override
     {
@@ -171,6 +177,7 @@ public:
     std::string clipboard;
     int ends = 0;
     bool refuseClipboard = false;
+    int keepBusy = 0;
 
 private:
     void Record(std::string_view event, std::string_view detail = {})

@@ -5,9 +5,11 @@
 
 #include "tests/support/fakes.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QList>
 #include <QObject>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -64,6 +66,28 @@ T* Control(const QWidget& window, const QString& name)
         }
     }
     return nullptr;
+}
+
+// The window's default buttons as shown (the frame) and as told to assistive technology, one
+// entry per button that claims it either way: "Command1" when both agree, "Command1 (frame only)"
+// or "Command1 (reported only)" when they do not.
+inline QStringList DefaultButtons(const QWidget& window)
+{
+    QStringList found;
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        if (button->window() != &window) {
+            continue;
+        }
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        const bool reported = accessible != nullptr && accessible->state().defaultButton;
+        if (button->isDefault() && reported) {
+            found << button->objectName();
+        } else if (button->isDefault() || reported) {
+            found << button->objectName() + (reported ? QStringLiteral(" (reported only)")
+                                                      : QStringLiteral(" (frame only)"));
+        }
+    }
+    return found;
 }
 
 // Runs the action on the next modal window as soon as it is up, then lets the caller block in

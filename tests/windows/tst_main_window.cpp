@@ -2,17 +2,22 @@
 // Generate refused and accepted, the clipboard rule at exit, and the options dialog's life
 // as seen from the main window.
 
+#include "runtime/qt_translation.h"
 #include "tests/support/window_support.h"
 #include "windows/MainWin.h"
 #include "windows/OptWin.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTranslator>
 #include <QWindow>
 
 #include <functional>
@@ -24,6 +29,7 @@ using cipherloom::MainWin;
 using cipherloom::OptWin;
 using cipherloom::PositionMode;
 using cipherloom::testing::Control;
+using cipherloom::testing::DefaultButtons;
 using cipherloom::testing::OnNextModal;
 using cipherloom::testing::Texts;
 using cipherloom::testing::WindowFakes;
@@ -33,6 +39,7 @@ class MainWindowTest final : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -42,9 +49,13 @@ private slots:
     void generateShowsAndCopies();
     void refusedGenerateChangesNothing_data();
     void refusedGenerateChangesNothing();
-    void passwordIsShownLiterally();
+    void passwordIsShownLiterallyAndWipedWhenReplaced();
     void keyboard_data();
     void keyboard();
+    void generateStaysTheDefaultButton_data();
+    void generateStaysTheDefaultButton();
+    void numberFieldMenusAreJapanese_data();
+    void numberFieldMenusAreJapanese();
     void accessKeyActsBeforeTheNextKey_data();
     void accessKeyActsBeforeTheNextKey();
     void exitClearsOnlyAfterAPassword_data();
@@ -89,6 +100,7 @@ private:
         QVERIFY(!m_main->OptionsDialog()->isVisible());
     }
 
+    QTranslator m_qtTranslation;
     std::unique_ptr<WindowFakes> m_fakes;
     std::unique_ptr<MainWin> m_main;
 };
@@ -107,6 +119,12 @@ void ClickIn(const OptWin& dialog, const QString& name)
 }
 
 } // namespace
+
+void MainWindowTest::initTestCase()
+{
+    // What the program's runtime installs at start.
+    QVERIFY(cipherloom::InstallQtTranslation(m_qtTranslation));
+}
 
 void MainWindowTest::init()
 {
@@ -208,7 +226,7 @@ void MainWindowTest::refusedGenerateChangesNothing()
     QVERIFY(!field->testAttribute(Qt::WA_InputMethodEnabled));
 }
 
-void MainWindowTest::passwordIsShownLiterally()
+void MainWindowTest::passwordIsShownLiterallyAndWipedWhenReplaced()
 {
     // Symbols may form markup or access keys; the label must show them as typed.
     const QString password = u"<b>&x</b>&&"_s;
@@ -218,6 +236,12 @@ void MainWindowTest::passwordIsShownLiterally()
     QCOMPARE(label->textFormat(), Qt::PlainText);
     QVERIFY(label->buddy() == nullptr);
     QVERIFY(label->sizeHint().width() >= label->fontMetrics().horizontalAdvance(password));
+
+    // Shares the label's buffer, as any copy Qt made of the text would.
+    const QString shownBefore = label->text();
+    m_main->ShowPassword("next");
+    QCOMPARE(label->text(), u"next"_s);
+    QCOMPARE(shownBefore, QString(password.size(), QChar()));
 }
 
 void MainWindowTest::keyboard_data()
@@ -268,6 +292,90 @@ void MainWindowTest::keyboard()
         QTRY_VERIFY(Main<QRadioButton>(focusAfter)->isChecked());
         QCOMPARE(int(m_main->Settings().MainType), focusAfter.back().digitValue());
     }
+}
+
+void MainWindowTest::generateStaysTheDefaultButton_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("defaultButton");
+
+    QTest::newRow("at start") << QStringList{} << u"Command1"_s;
+    QTest::newRow("another push button with the focus takes it")
+        << QStringList{u"focus:Command3"_s} << u"Command3"_s;
+    QTest::newRow("tabbing through every control, then a click into the length field")
+        << (QStringList(16, u"tab"_s) << u"click:StrLength"_s) << u"Command1"_s;
+    QTest::newRow("Generate clicked, then Alt+L back into the length field")
+        << QStringList{u"click:Command1"_s, u"altL"_s} << u"Command1"_s;
+    QTest::newRow("the options dialog opened with its access key and closed")
+        << QStringList{u"options"_s} << u"Command1"_s;
+}
+
+void MainWindowTest::generateStaysTheDefaultButton()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, defaultButton);
+
+    for (const QString& step : steps) {
+        if (step == u"tab"_s) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        } else if (step == u"altL"_s) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
+        } else if (step.startsWith(u"focus:"_s)) {
+            Main(step.mid(6))->setFocus(Qt::TabFocusReason);
+        } else if (step.startsWith(u"click:"_s)) {
+            QTest::mouseClick(Main(step.mid(6)), Qt::LeftButton);
+        } else if (step == u"options"_s) {
+            OnNextModal([](QWidget* dialog) { dialog->close(); });
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
+            QVERIFY(!m_main->OptionsDialog()->isVisible());
+        }
+    }
+    QCOMPARE(DefaultButtons(*m_main), QStringList{defaultButton});
+}
+
+void MainWindowTest::numberFieldMenusAreJapanese_data()
+{
+    QTest::addColumn<QString>("field");
+
+    QTest::newRow("length") << u"StrLength"_s;
+    QTest::newRow("range start") << u"SPos"_s;
+    QTest::newRow("range end") << u"EPos"_s;
+}
+
+void MainWindowTest::numberFieldMenusAreJapanese()
+{
+    QFETCH(QString, field);
+
+    QStringList texts;
+    bool menuFont = false;
+    const auto readMenu = [&texts, &menuFont](QLineEdit* edit) {
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, edit->rect().center(),
+                                  edit->mapToGlobal(edit->rect().center()));
+        QApplication::sendEvent(edit, &request);
+        QMenu* menu = nullptr;
+        QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr);
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator()) {
+                // Without the shortcut that follows a tab.
+                texts << action->text().section(u'\t', 0, 0);
+            }
+        }
+        menuFont = menu->font() == QApplication::font(menu);
+        menu->close();
+    };
+    if (field == u"StrLength"_s) {
+        readMenu(Main<QLineEdit>(field));
+    } else {
+        WithDialog([&](OptWin& dialog) {
+            ClickIn(dialog, u"Switch3"_s);
+            readMenu(In<QLineEdit>(dialog, field));
+        });
+    }
+    // Qt's own Japanese translation, whatever the system's locale.
+    QCOMPARE(texts,
+             (QStringList{u"元に戻す(&U)"_s, u"やり直す(&R)"_s, u"切り取り(&T)"_s, u"コピー(&C)"_s,
+                          u"貼り付け(&P)"_s, u"削除"_s, u"すべてを選択"_s}));
+    QVERIFY2(menuFont, "the menu does not use the desktop's menu font");
 }
 
 void MainWindowTest::accessKeyActsBeforeTheNextKey_data()
@@ -324,29 +432,40 @@ void MainWindowTest::exitClearsOnlyAfterAPassword_data()
 {
     QTest::addColumn<bool>("closeBox");
     QTest::addColumn<QString>("lengthBefore");
+    QTest::addColumn<int>("busyClears");
     QTest::addColumn<QStringList>("calls");
 
     const QStringList cleared{u"clear"_s, u"end"_s};
     const QStringList untouched{u"end"_s};
+    const QStringList told{u"clear"_s, u"msgbox"_s, u"clear"_s, u"end"_s};
     QTest::newRow("Exit right after start leaves the clipboard alone")
-        << false << QString() << untouched;
-    QTest::newRow("Exit after a password clears the clipboard") << false << u"8"_s << cleared;
-    QTest::newRow("Exit after a refused Generate leaves it alone") << false << u"0"_s << untouched;
+        << false << QString() << 0 << untouched;
+    QTest::newRow("Exit after a password clears the clipboard") << false << u"8"_s << 0 << cleared;
+    QTest::newRow("Exit after a refused Generate leaves it alone")
+        << false << u"0"_s << 0 << untouched;
     QTest::newRow("the close box right after start leaves it alone")
-        << true << QString() << untouched;
-    QTest::newRow("the close box after a password clears it") << true << u"8"_s << cleared;
+        << true << QString() << 0 << untouched;
+    QTest::newRow("the close box after a password clears it") << true << u"8"_s << 0 << cleared;
+    QTest::newRow("Exit with the clipboard kept busy says so and tries once more")
+        << false << u"8"_s << 1 << told;
+    QTest::newRow("the close box with the clipboard kept busy says so too")
+        << true << u"8"_s << 2 << told;
 }
 
 void MainWindowTest::exitClearsOnlyAfterAPassword()
 {
     QFETCH(bool, closeBox);
     QFETCH(QString, lengthBefore);
+    QFETCH(int, busyClears);
     QFETCH(QStringList, calls);
 
     if (!lengthBefore.isEmpty()) {
         Generate(lengthBefore);
     }
     m_fakes->calls.clear();
+    m_fakes->runtime.messages.clear();
+    m_fakes->runtime.keepBusy = busyClears;
+    const QString shown = Main<QLabel>(u"PassWord"_s)->text();
 
     if (closeBox) {
         QVERIFY(m_main->close());
@@ -355,6 +474,11 @@ void MainWindowTest::exitClearsOnlyAfterAPassword()
         Click(u"Command2"_s);
     }
     QCOMPARE(Texts(m_fakes->calls), calls);
+    const QStringList messages =
+        busyClears > 0 ? QStringList{u"クリップボードを消去できませんでした。"_s} : QStringList{};
+    QCOMPARE(Texts(m_fakes->runtime.messages), messages);
+    // Nothing of the password stays in the window's memory once it ends.
+    QCOMPARE(shown, QString(shown.size(), QChar()));
 }
 
 void MainWindowTest::optionsDialogIsMadeOnceAndKept()

@@ -15,6 +15,7 @@ using namespace Qt::StringLiterals;
 using cipherloom::GenerationSettings;
 using cipherloom::OptWin;
 using cipherloom::testing::Control;
+using cipherloom::testing::DefaultButtons;
 using cipherloom::testing::Texts;
 using cipherloom::testing::WindowFakes;
 
@@ -41,6 +42,8 @@ private slots:
     void okOutsideRangeModeIgnoresTheFields();
     void keysAndCloseBox_data();
     void keysAndCloseBox();
+    void okStaysTheDefaultButton_data();
+    void okStaysTheDefaultButton();
 
 private:
     template <typename T = QWidget>
@@ -262,6 +265,40 @@ void OptionsDialogTest::keysAndCloseBox()
     QVERIFY(Get<QRadioButton>(u"Switch%1"_s.arg(switchMode))->isChecked());
     QCOMPARE(start->isHidden(), switchMode == 0);
     QCOMPARE(Get(u"Frame2"_s)->isHidden(), switchMode == 0);
+}
+
+void OptionsDialogTest::okStaysTheDefaultButton_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("tabs");
+    QTest::addColumn<QString>("clickInto");
+    QTest::addColumn<QString>("defaultButton");
+
+    QTest::newRow("at start") << QString() << 0 << QString() << u"Command1"_s;
+    QTest::newRow("Cancel with the focus takes it")
+        << u"Command2"_s << 0 << QString() << u"Command2"_s;
+    QTest::newRow("tabbing through every control, then a click into a range field")
+        << u"Switch3"_s << 24 << u"EPos"_s << u"Command1"_s;
+}
+
+void OptionsDialogTest::okStaysTheDefaultButton()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, tabs);
+    QFETCH(QString, clickInto);
+    QFETCH(QString, defaultButton);
+
+    Click(u"Switch3"_s);
+    if (!focus.isEmpty()) {
+        Get(focus)->setFocus(Qt::TabFocusReason);
+    }
+    for (int i = 0; i < tabs; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    if (!clickInto.isEmpty()) {
+        QTest::mouseClick(Get(clickInto), Qt::LeftButton);
+    }
+    QCOMPARE(DefaultButtons(*m_dialog), QStringList{defaultButton});
 }
 
 QTEST_MAIN(OptionsDialogTest)
