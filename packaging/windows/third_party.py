@@ -291,6 +291,8 @@ class Inventory:
             module = re.fullmatch(r"Qt6(\w+)\.dll", pathlib.Path(rel).name)
             for header in (self.qt / "include" / f"Qt{module[1]}").glob("*.h") if module else []:
                 headers.update(re.findall(r"SPDX-License-Identifier: (.+)", header.read_text()))
+        if not headers:
+            fail(f"no SPDX-License-Identifier in Qt's headers under {self.qt / 'include'}")
         licence = headers.most_common(1)[0][0].replace("LicenseRef-Qt-Commercial OR ", "")
         debian_copyright = source_package_copyright(source)
         paragraphs = read_dep5(debian_copyright)
@@ -301,7 +303,7 @@ class Inventory:
         self.add("Qt", upstream, licence, copyright_lines, [own], origin, files=qt_files)
         self.add_attributions(qt_files, origin)
 
-    def placement(self, folder, record, qt_files, summary):
+    def placement(self, folder, record, qt_files, off, system):
         """The shipped file a record's code is compiled into, or None and why it is not.
 
         A record counts when all of these hold, else it is left out:
@@ -323,15 +325,12 @@ class Inventory:
         foreign = FOREIGN.search(usage)
         if foreign and "Windows" not in usage:
             return None, f"only for {foreign[1]}"
-        off = {key(e["label"]) for e in summary if is_off(e) and not e["label"].startswith("Using")}
         for part in folder.parts:
             hit = next((k for k in off if key(part).startswith(k)), None)
             if hit:
                 return None, f"{hit} is off in this build"
-        system = {library_key(e["label"][len("Using system "):]): e for e in summary
-                  if e["label"].startswith("Using system ")}
-        switch = system.get(library_key(folder.name)) if folder.parts[:2] == ("src", "3rdparty") \
-            else None
+        bundled = folder.parts[:2] == ("src", "3rdparty")
+        switch = system.get(library_key(folder.name)) if bundled else None
         if switch and switch["value"] != "no":
             return None, "taken from the system"
         if switch and switch["parent"] and switch["parent"]["value"] not in (None, "yes"):
@@ -351,9 +350,15 @@ class Inventory:
         if not any(e["label"] == "Building for" and "win32" in (e["value"] or "")
                    for e in summary):
             fail("config.summary is not of a Windows build")
+        # Features reported off, by name (too short a name would match any folder), and the
+        # bundled libraries config.summary knows ("Using system PCRE2 ... no").
+        off = {key(e["label"]) for e in summary if is_off(e) and not e["label"].startswith("Using")}
+        off = {name for name in off if len(name) > 2}
+        system = {library_key(e["label"][len("Using system "):]): e for e in summary
+                  if e["label"].startswith("Using system ")}
         root = self.qt / "licenses/attribution"
         for folder, record in read_attributions(root):
-            target, reason = self.placement(folder, record, qt_files, summary)
+            target, reason = self.placement(folder, record, qt_files, off, system)
             name = record.get("Name", record["Id"])
             if not target:
                 self.not_shipped.append({"name": name, "path": str(folder), "reason": reason})

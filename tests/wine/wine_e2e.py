@@ -36,7 +36,10 @@ PROGRAM = "cipherloom.exe"
 PUBLIC_DOMAIN = "LicenseRef-public-domain"
 RT_MANIFEST = 24
 MANIFEST_ID = 1
-WINDOWS_10_AND_11 = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
+# What the program's manifest must say: element, attribute (None for its text), value.
+MANIFEST = [("supportedOS", "Id", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"),  # Windows 10 and 11
+            ("requestedExecutionLevel", "level", "asInvoker"),
+            ("dpiAwareness", None, "PerMonitorV2"), ("dpiAware", None, "true/pm")]
 
 
 def fail(message):
@@ -376,14 +379,9 @@ def zip_carries_notices_readme_and_manifest(s):
                  for language in entry.directory.entries]
     if len(manifests) != 1:
         fail(f"{len(manifests)} application manifests in {PROGRAM}")
-    found = {element.tag.split("}")[1]: (element.attrib, (element.text or "").strip())
-             for element in ElementTree.fromstring(manifests[0]).iter()}
-    expected = {"supportedOS": found.get("supportedOS", ({}, ""))[0].get("Id") == WINDOWS_10_AND_11,
-                "requestedExecutionLevel":
-                    found.get("requestedExecutionLevel", ({}, ""))[0].get("level") == "asInvoker",
-                "dpiAwareness": found.get("dpiAwareness", ({}, ""))[1] == "PerMonitorV2",
-                "dpiAware": found.get("dpiAware", ({}, ""))[1] == "true/pm"}
-    wrong = [name for name, ok in expected.items() if not ok]
+    said = {element.tag.split("}")[1]: element.attrib | {None: (element.text or "").strip()}
+            for element in ElementTree.fromstring(manifests[0]).iter()}
+    wrong = [tag for tag, attribute, value in MANIFEST if said.get(tag, {}).get(attribute) != value]
     if wrong:
         fail(f"the manifest is wrong about {wrong}: {manifests[0].decode()}")
 
