@@ -3,9 +3,10 @@
 # build time by third_party.py from the Qt toolchain's records and dpkg's, so they follow the
 # DLLs that mingw_runtime.cmake ships (third_party_files) and the packages they came from.
 get_filename_component(qt_prefix ${Qt6_DIR}/../../.. ABSOLUTE)
-if(NOT EXISTS ${qt_prefix}/PROVENANCE OR NOT EXISTS ${qt_prefix}/licenses/attribution)
-    set(why "${qt_prefix} has no PROVENANCE or licenses/: the packages would lack the notices \
-that Qt's licences require (scripts/build-qt-mingw.sh provides a Qt that has them)")
+if(NOT EXISTS ${qt_prefix}/PROVENANCE OR NOT EXISTS ${qt_prefix}/config.summary
+        OR NOT EXISTS ${qt_prefix}/licenses/attribution)
+    set(why "${qt_prefix} lacks PROVENANCE, config.summary or licenses/: the packages would \
+lack the notices that Qt's licences require")
     if(CMAKE_CROSSCOMPILING)
         message(FATAL_ERROR ${why})
     endif()
