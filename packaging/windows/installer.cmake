@@ -15,6 +15,20 @@ set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_MUI_ICON ${CIPHERLOOM_ICO_FILE})
 set(CPACK_NSIS_MUI_UNIICON ${CIPHERLOOM_ICO_FILE})
+# The program's own look instead of NSIS's: pictures made from its icon (make-installer-images.py),
+# the header's on the right, and its name and version where NSIS names itself. Those two are in
+# CPACK_NSIS_DEFINES below: CPACK_NSIS_BRANDING_TEXT always adds /TRIMLEFT, which makensis
+# refuses on any host but Windows.
+set(CPACK_NSIS_MUI_WELCOMEFINISHPAGE_BITMAP ${CMAKE_CURRENT_LIST_DIR}/installer-welcome.bmp)
+set(CPACK_NSIS_MUI_HEADERIMAGE ${CMAKE_CURRENT_LIST_DIR}/installer-header.bmp)
+# The licence page wraps its text itself; LICENSE is wrapped for a terminal, which would break
+# every line in two there. It gets one line per paragraph, with Windows line ends.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence_text)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+string(REGEX REPLACE "([^\n])\n([^\n])" "\\1 \\2" licence_text "${licence_text}")
+string(REPLACE "\n" "\r\n" licence_text "${licence_text}")
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE-installer.txt "${licence_text}")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE-installer.txt)
 # Apps & features shows the program's own icon.
 set(CPACK_NSIS_INSTALLED_ICON_NAME ${CIPHERLOOM_EXECUTABLE}.exe)
 set(CPACK_NSIS_URL_INFO_ABOUT ${PROJECT_HOMEPAGE_URL})
@@ -27,7 +41,24 @@ set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 # CPack writes this into CPackConfig.cmake unescaped: the backslash is doubled for that.
 string(JOIN "\n" CPACK_NSIS_DEFINES
     "Target amd64-unicode"
+    "BrandingText '${PROJECT_NAME} ${PROJECT_VERSION}'"
+    "!define MUI_HEADERIMAGE_RIGHT"
     "Function un.onUninstSuccess"
     "  DeleteRegKey /ifempty SHCTX 'Software\\\\${CPACK_PACKAGE_VENDOR}'"
     "FunctionEnd")
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
+
+# A short Japanese readme beside the program, kept as UTF-8 with LF like every text here. Notepad
+# gets a byte-order mark and CRLF: before Windows 10 1903 it took UTF-8 without the mark for the
+# ANSI code page, and before 1809 it ran LF-ended lines together.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/README-ja.txt.in README-ja.txt.lf @ONLY)
+file(READ ${CMAKE_CURRENT_BINARY_DIR}/README-ja.txt.lf readme_text)
+string(REPLACE "\n" "\r\n" readme_text "${readme_text}")
+string(ASCII 239 187 191 utf8_bom)
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/README-ja.txt "${utf8_bom}${readme_text}")
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README-ja.txt DESTINATION .)
+
+# The manifest sits in the resource script; MSVC's linker would add a second one.
+set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/cipherloom.rc TARGET_DIRECTORY cipherloom
+    APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/cipherloom.manifest)
+target_link_options(cipherloom PRIVATE $<$<CXX_COMPILER_ID:MSVC>:/MANIFEST:NO>)

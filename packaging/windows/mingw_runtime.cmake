@@ -1,12 +1,30 @@
 # The DLLs a MinGW build of the program needs beside it, and nothing else: Qt's deployment script
 # runs windeployqt, which does not exist where the program is cross-built. Qt finds the platform
 # and style plugins in platforms/ and styles/ next to the executable, so no qt.conf is needed.
-set(qt_dlls Qt6::Core Qt6::Gui Qt6::Widgets)
-foreach(qt_dll IN LISTS qt_dlls)
-    install(FILES $<TARGET_FILE:${qt_dll}> DESTINATION .)
+# Each third-party file the packages carry is also listed as "path in the package=source" for
+# the notices (third_party.cmake).
+set(third_party_files "")
+macro(cipherloom_ship_qt target destination)
+    install(FILES $<TARGET_FILE:${target}> DESTINATION ${destination})
+    list(APPEND third_party_files
+        "${destination}/$<TARGET_FILE_NAME:${target}>=$<TARGET_FILE:${target}>")
+endmacro()
+foreach(qt_dll Qt6::Core Qt6::Gui Qt6::Widgets)
+    cipherloom_ship_qt(${qt_dll} .)
 endforeach()
-install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
-install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+cipherloom_ship_qt(Qt6::QWindowsIntegrationPlugin platforms)
+cipherloom_ship_qt(Qt6::QWindowsVistaStylePlugin styles)
+
+# Qt's own texts (standard buttons, the text fields' context menu) in Japanese, from the build
+# machine's Qt of the same version; the program looks for them in translations/.
+find_file(CIPHERLOOM_QTBASE_JA_QM qtbase_ja.qm
+    PATHS ${QT_HOST_PATH}/share/qt6/translations ${QT_HOST_PATH}/translations
+    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT CIPHERLOOM_QTBASE_JA_QM)
+    message(FATAL_ERROR "qtbase_ja.qm not found: install Debian's qt6-translations-l10n")
+endif()
+install(FILES ${CIPHERLOOM_QTBASE_JA_QM} DESTINATION translations)
+list(APPEND third_party_files "translations/qtbase_ja.qm=${CIPHERLOOM_QTBASE_JA_QM}")
 
 # The compiler's own runtime. Debian ships it with debug information (libstdc++ alone is 23 MB),
 # so a stripped copy goes into the package.
@@ -26,4 +44,7 @@ foreach(name IN LISTS mingw_runtime_names)
         COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${mingw_runtime_dir}/${name} ${dll}
         COMMAND_ERROR_IS_FATAL ANY)
     install(FILES ${mingw_runtime_dir}/${name} DESTINATION .)
+    list(APPEND third_party_files "${name}=${dll}")
 endforeach()
+
+include(${CMAKE_CURRENT_LIST_DIR}/third_party.cmake)

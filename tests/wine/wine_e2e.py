@@ -14,6 +14,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import xml.etree.ElementTree as ElementTree
 import zipfile
 
 from Xlib import X, display
@@ -29,6 +30,16 @@ COPY_SETTLE_S = 10
 EXIT_BOUND_MS = 15000
 # Longer than Qt's own three tries at clearing (about 300 ms), shorter than our bounded wait.
 HOLD_MS = 700
+# Third-party files a package folder may hold; the program itself is ours (LICENSE).
+THIRD_PARTY = re.compile(r".*\.(dll|qm|exe)$")
+PROGRAM = "cipherloom.exe"
+PUBLIC_DOMAIN = "LicenseRef-public-domain"
+RT_MANIFEST = 24
+MANIFEST_ID = 1
+# What the program's manifest must say: element, attribute (None for its text), value.
+MANIFEST = [("supportedOS", "Id", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"),  # Windows 10 and 11
+            ("requestedExecutionLevel", "level", "asInvoker"),
+            ("dpiAwareness", None, "PerMonitorV2"), ("dpiAware", None, "true/pm")]
 
 
 def fail(message):
@@ -135,7 +146,7 @@ class Session:
         with zipfile.ZipFile(self.args.zip) as archive:
             archive.extractall(folder)
         (top,) = os.listdir(folder)
-        return os.path.join(folder, top, "cipherloom.exe")
+        return os.path.join(folder, top, PROGRAM)
 
     def start(self, exe=None):
         exe = exe or self.unpack_zip()
@@ -300,6 +311,81 @@ def exit_time_beside_bare_programs(s):
         fail(f"exit took {ours} ms")
 
 
+def notice_components(text):
+    """THIRD-PARTY-NOTICES.txt's components: the files each names, its licence expression and the
+    texts of each licence. Fields are indented two spaces, licence texts four; deeper lines
+    continue a wrapped one."""
+    blocks = []
+    for line in text.split("Components\n----------\n", 1)[-1].splitlines():
+        indent = len(line) - len(line.lstrip())
+        if line.strip() and not indent:
+            blocks.append([])
+        elif blocks and indent in (2, 4):
+            blocks[-1].append([indent, line.strip()])
+        elif blocks and blocks[-1] and indent > 4:
+            blocks[-1][-1][1] += " " + line.strip()
+    components = []
+    for fields in blocks:
+        c = {"files": [], "licence": "", "texts": {}}
+        for indent, field in fields:
+            name, _, value = field.partition(": ")
+            if indent == 2 and name in ("Files", "Compiled into"):
+                c["files"] += value.split(", ")
+            elif indent == 2 and name == "Licence":
+                c["licence"] = value
+            elif indent == 4:
+                c["texts"][name] = value.split(", ")
+        components.append(c)
+    return components
+
+
+def check_package_folder(folder):
+    """What the folder's contents require is in it: every DLL, translation and helper program
+    has its notice, every licence a notice names has its text, and the readme opens in Notepad."""
+    for name in ("LICENSE", "THIRD-PARTY-NOTICES.txt", "README-ja.txt"):
+        if not os.path.isfile(os.path.join(folder, name)):
+            fail(f"{name} is missing from {folder}")
+    with open(os.path.join(folder, "THIRD-PARTY-NOTICES.txt"), encoding="utf-8-sig") as notices:
+        components = notice_components(notices.read())
+    named = {f for c in components for f in c["files"]}
+    shipped = {os.path.relpath(path, folder).replace(os.sep, "/") for path in files_under(folder)}
+    unnamed = {f for f in shipped if THIRD_PARTY.match(f) and f != PROGRAM} - named
+    if unnamed:
+        fail(f"shipped without a notice: {sorted(unnamed)}")
+    for c in components:
+        for licence in set(re.findall(r"[^\s()]+", c["licence"])) - {"AND", "OR", "WITH"}:
+            texts = c["texts"].get(licence, [])
+            paths = [os.path.join(folder, text) for text in texts]
+            if licence != PUBLIC_DOMAIN and (not texts or not all(
+                    os.path.isfile(p) and os.path.getsize(p) for p in paths)):
+                fail(f"the notice for {c['files']} names {licence}, whose text is missing")
+    with open(os.path.join(folder, "README-ja.txt"), "rb") as readme:
+        data = readme.read()
+    if not data.startswith(b"\xef\xbb\xbf") or data.count(b"\n") != data.count(b"\r\n"):
+        fail("README-ja.txt lacks its byte-order mark or CRLF line ends")
+    if "THIRD-PARTY-NOTICES.txt" not in data.decode("utf-8"):
+        fail("README-ja.txt does not point to the notices")
+    print(f"{folder}: {len(components)} components, {len(shipped)} files")
+
+
+def zip_carries_notices_readme_and_manifest(s):
+    exe = s.unpack_zip()
+    check_package_folder(os.path.dirname(exe))
+    import pefile  # Debian's python3-pefile; only this check needs it
+    pe = pefile.PE(exe)
+    manifests = [pe.get_data(language.data.struct.OffsetToData, language.data.struct.Size)
+                 for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries if kind.id == RT_MANIFEST
+                 for entry in kind.directory.entries if entry.id == MANIFEST_ID
+                 for language in entry.directory.entries]
+    if len(manifests) != 1:
+        fail(f"{len(manifests)} application manifests in {PROGRAM}")
+    said = {element.tag.split("}")[1]: element.attrib | {None: (element.text or "").strip()}
+            for element in ElementTree.fromstring(manifests[0]).iter()}
+    wrong = [tag for tag, attribute, value in MANIFEST if said.get(tag, {}).get(attribute) != value]
+    if wrong:
+        fail(f"the manifest is wrong about {wrong}: {manifests[0].decode()}")
+
+
 def installer_installs_runs_and_uninstalls_cleanly(s):
     prefix = os.environ["WINEPREFIX"]
     install_dir = os.path.join(prefix, "drive_c", "Program Files", "Cipherloom")
@@ -329,6 +415,7 @@ def installer_installs_runs_and_uninstalls_cleanly(s):
         if not re.search(rf"^\s*{value}\s+REG_SZ\s+\S", values, re.M):
             fail(f"the uninstall entry lacks {value}: {values}")
 
+    check_package_folder(install_dir)
     s.start(exe)
     s.generate()
     s.exit_with_alt_x()
@@ -354,6 +441,7 @@ SCENARIOS = {f.__name__: f for f in (
     exit_after_start_leaves_clipboard_alone,
     exit_empties_clipboard_held_open_by_another_program,
     exit_time_beside_bare_programs,
+    zip_carries_notices_readme_and_manifest,
     installer_installs_runs_and_uninstalls_cleanly,
 )}
 

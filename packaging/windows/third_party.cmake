@@ -1,0 +1,56 @@
+# THIRD-PARTY-NOTICES.txt and licenses/ for the zip and the installer, and
+# ${CMAKE_BINARY_DIR}/third-party/inventory.json, the same components for the SBOM. Written at
+# build time by third_party.py from the Qt toolchain's records and dpkg's, so they follow the
+# DLLs that mingw_runtime.cmake ships (third_party_files) and the packages they came from.
+get_filename_component(qt_prefix ${Qt6_DIR}/../../.. ABSOLUTE)
+if(NOT EXISTS ${qt_prefix}/PROVENANCE OR NOT EXISTS ${qt_prefix}/config.summary
+        OR NOT EXISTS ${qt_prefix}/licenses/attribution)
+    set(why "${qt_prefix} lacks PROVENANCE, config.summary or licenses/: the packages would \
+lack the notices that Qt's licences require")
+    if(CMAKE_CROSSCOMPILING)
+        message(FATAL_ERROR ${why})
+    endif()
+    message(WARNING ${why})
+    return()
+endif()
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# The uninstaller is one of makensis's stubs, the one for the compressor and target that
+# installer.cmake chooses.
+find_program(CIPHERLOOM_MAKENSIS makensis)
+if(CIPHERLOOM_MAKENSIS)
+    get_filename_component(nsis_prefix ${CIPHERLOOM_MAKENSIS} DIRECTORY)
+    find_file(CIPHERLOOM_NSIS_STUB lzma_solid-amd64-unicode
+        PATHS ${nsis_prefix}/../share/nsis/Stubs NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+endif()
+if(CIPHERLOOM_NSIS_STUB)
+    list(APPEND third_party_files "Uninstall.exe=${CIPHERLOOM_NSIS_STUB}")
+endif()
+
+# Every program the compiler links carries the MinGW runtime's start-up code.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=crt2.o
+    OUTPUT_VARIABLE crt_object OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+
+set(third_party_dir ${CMAKE_BINARY_DIR}/third-party)
+set(file_args "")
+set(file_sources "")
+foreach(entry IN LISTS third_party_files)
+    list(APPEND file_args --file ${entry})
+    string(REGEX REPLACE "^[^=]*=" "" source "${entry}")
+    list(APPEND file_sources ${source})
+endforeach()
+add_custom_command(
+    OUTPUT ${third_party_dir}/THIRD-PARTY-NOTICES.txt ${third_party_dir}/inventory.json
+    COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/third_party.py
+        --qt-prefix ${qt_prefix} --output ${third_party_dir}
+        --product ${PROJECT_NAME} --version ${PROJECT_VERSION} --homepage ${PROJECT_HOMEPAGE_URL}
+        --program $<TARGET_FILE_NAME:cipherloom> --crt ${crt_object} ${file_args}
+    # dpkg's status changes when a package the notices describe is upgraded.
+    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/third_party.py ${qt_prefix}/PROVENANCE
+        ${qt_prefix}/config.summary ${file_sources} /var/lib/dpkg/status
+    COMMENT "Writing the third-party notices of the Windows packages"
+    VERBATIM)
+add_custom_target(cipherloom_third_party ALL
+    DEPENDS ${third_party_dir}/THIRD-PARTY-NOTICES.txt ${third_party_dir}/inventory.json)
+install(FILES ${third_party_dir}/THIRD-PARTY-NOTICES.txt DESTINATION .)
+install(DIRECTORY ${third_party_dir}/licenses DESTINATION .)
