@@ -24,6 +24,13 @@ if(NOT CIPHERLOOM_QTBASE_JA_QM)
     message(FATAL_ERROR "qtbase_ja.qm not found: install Debian's qt6-translations-l10n")
 endif()
 install(FILES ${CIPHERLOOM_QTBASE_JA_QM} DESTINATION translations)
+# The same place in the build tree, where the program and its test programs run under Wine.
+if(CMAKE_RUNTIME_OUTPUT_DIRECTORY)
+    set(build_tree_programs ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+else()
+    set(build_tree_programs ${CMAKE_BINARY_DIR})
+endif()
+configure_file(${CIPHERLOOM_QTBASE_JA_QM} ${build_tree_programs}/translations/qtbase_ja.qm COPYONLY)
 list(APPEND third_party_files "translations/qtbase_ja.qm=${CIPHERLOOM_QTBASE_JA_QM}")
 
 # The compiler's own runtime. Debian ships it with debug information (libstdc++ alone is 23 MB),
