@@ -1,3 +1,4 @@
+#include "runtime/process_protection.h"
 #include "runtime/qt_runtime.h"
 #include "windows/MainWin.h"
 
@@ -6,6 +7,8 @@
 
 int main(int argc, char* argv[])
 {
+    // First: before anything holds a password, and on the thread that will run the windows.
+    cipherloom::ProtectProcess();
     QApplication app(argc, argv);
     // Wayland compositors match the window to its desktop entry (and icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(CIPHERLOOM_APP_ID));
