@@ -4,7 +4,9 @@
 //   clipboard_probe hints           prints each privacy format's size and bytes in hex
 //   clipboard_probe formats         prints the name of every format on the clipboard
 //   clipboard_probe set TEXT        copies TEXT, as another program would
-//   clipboard_probe hold MS         opens the clipboard, prints "held", keeps it open MS ms
+//   clipboard_probe hold MS [TITLE] opens the clipboard, prints "held", keeps it open MS ms; with
+//                                   TITLE it keeps asking that window to answer meanwhile, and
+//                                   exits 3 if the window left a question unanswered too long
 //   clipboard_probe client-size     prints the client size of each visible Qt top-level window
 //   clipboard_probe window          a bare Win32 window that ends on Alt+X, for exit timing
 #include <windows.h>
@@ -22,10 +24,10 @@ constexpr DWORD kOpenRetryMilliseconds = 20;
 constexpr int kClassNameLength = 256;
 constexpr UINT kAltXKey = 'X';
 
-bool OpenClipboardPatiently()
+bool OpenClipboardPatiently(HWND window = nullptr)
 {
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        if (OpenClipboard(nullptr))
+        if (OpenClipboard(window))
             return true;
         Sleep(kOpenRetryMilliseconds);
     }
@@ -116,15 +118,44 @@ int SetText(const wchar_t* text)
     return set ? 0 : 1;
 }
 
-int Hold(DWORD milliseconds)
+// Longer than Qt's own tries at the clipboard (about 300 ms on the GUI thread), far shorter
+// than the seconds a program that sleeps while it waits would keep the user waiting.
+constexpr UINT kAnswerTimeoutMilliseconds = 600;
+constexpr DWORD kAskEveryMilliseconds = 50;
+
+int Hold(DWORD milliseconds, const wchar_t* title)
 {
-    if (!OpenClipboardPatiently())
+    // Opened for a window, as programs do: Wine lets a second opener without a window share a
+    // clipboard opened without one, which Windows does not.
+    HWND opener =
+        CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (!OpenClipboardPatiently(opener))
         return 1;
     std::printf("held\n");
     std::fflush(stdout);
-    Sleep(milliseconds);
+    if (title == nullptr) {
+        Sleep(milliseconds);
+        CloseClipboard();
+        DestroyWindow(opener);
+        return 0;
+    }
+    int unanswered = 0;
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (GetTickCount64() < end) {
+        // The program's window, or its message box, which bears the same title.
+        if (HWND window = FindWindowW(nullptr, title)) {
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG,
+                                    kAnswerTimeoutMilliseconds, &result) == 0) {
+                ++unanswered;
+            }
+        }
+        Sleep(kAskEveryMilliseconds);
+    }
     CloseClipboard();
-    return 0;
+    DestroyWindow(opener);
+    std::printf("unanswered %d\n", unanswered);
+    return unanswered == 0 ? 0 : 3;
 }
 
 BOOL CALLBACK PrintClientSize(HWND window, LPARAM)
@@ -187,12 +218,14 @@ int main()
     if (mode == L"set" && argc > 2)
         return SetText(argv[2]);
     if (mode == L"hold" && argc > 2)
-        return Hold(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+        return Hold(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)),
+                    argc > 3 ? argv[3] : nullptr);
     if (mode == L"client-size")
         return EnumWindows(PrintClientSize, 0) ? 0 : 1;
     if (mode == L"window")
         return BareWindow();
     std::fprintf(stderr,
-                 "usage: clipboard_probe text|hints|formats|set TEXT|hold MS|client-size|window\n");
+                 "usage: clipboard_probe text|hints|formats|set TEXT|hold MS [TITLE]|client-size|"
+                 "window\n");
     return 2;
 }
