@@ -143,12 +143,14 @@ bool QtRuntime::SetClipboardText(std::string_view text)
             TakeInWindowSystemEvents(kClaimPause);
         }
         auto* data = MakeSecretMimeData(text);
+        ClaimCheck check(*data);
         clipboard->setMimeData(data);
         ScrubLeftoverOffer(data);
         // The platform hands back our own object only while the window system says we own the
         // clipboard; ownsClipboard() is no proof (X11 keeps it true after a refused claim, macOS
-        // and offscreen always say false).
-        if (clipboard->mimeData() == data) {
+        // and offscreen always say false). Wayland hands it back at once; the check asks the
+        // compositor.
+        if (clipboard->mimeData() == data && check.Kept()) {
             return true;
         }
     }

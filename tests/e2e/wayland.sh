@@ -13,6 +13,8 @@ readonly timeout_s=20
 # Exit must come well within this; a hang in teardown never does.
 readonly close_bound_ms=5000
 readonly close_rounds=3
+# How long Return is held: enough for another program's copy to land and a repeat to follow.
+readonly hold_ms=5000
 readonly app_id=io.github.cipherloom.Cipherloom
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3
@@ -25,6 +27,7 @@ command -v sway >/dev/null || {
 workdir=$(mktemp -d)
 sway_pid=""
 keyboard_pid=""
+hold_pid=""
 app_pid=""
 copy_pids=()
 
@@ -37,6 +40,7 @@ stop_pid() {
 cleanup() {
     stop_pid "$app_pid"
     for pid in "${copy_pids[@]}"; do stop_pid "$pid"; done
+    stop_pid "$hold_pid"
     stop_pid "$keyboard_pid"
     stop_pid "$sway_pid"
     rm -rf "$workdir"
@@ -110,6 +114,14 @@ for node in walk(json.load(sys.stdin)):
 
 window_focused() { [[ "$(window_info)" == *" True" ]]; }
 
+# A message box is a second window of the program's.
+message_box_shown() { [ "$(window_info | wc -l)" -eq 2 ]; }
+main_window_alone() {
+    local info
+    info=$(window_info)
+    [ "$(wc -l <<<"$info")" -eq 1 ] && [[ "$info" == *" True" ]]
+}
+
 start_app() {
     QT_QPA_PLATFORM=wayland LD_PRELOAD=$late_wakeup "$bin" >"$workdir/app.log" 2>&1 &
     app_pid=$!
@@ -173,6 +185,27 @@ exit_key_clears_what_another_program_copied)
     echo "Alt+X to exit: ${exit_ms} ms"
     ((exit_ms < close_bound_ms)) || fail "exit took ${exit_ms} ms"
     clipboard_is "" || fail "clipboard still holds '$(clipboard)'"
+    ;;
+
+generate_after_another_copy_without_input_shows_failure)
+    start_app
+    generate
+    # Holding Return repeats Generate inside the program, with no new input event: once another
+    # program has copied, the compositor refuses those claims as older than its selection.
+    first=$(clipboard)
+    wtype -P Return -s "$hold_ms" -p Return &
+    hold_pid=$!
+    clipboard_replaced() { ! clipboard_is "$first" && clipboard_is_eight_digits; }
+    wait_until clipboard_replaced || fail "holding Return did not generate"
+    other_program_copies "copied later"
+    wait_until message_box_shown || fail "no failure message after a refused claim"
+    wait "$hold_pid" || fail "wtype could not hold Return"
+    hold_pid=""
+    clipboard_is "copied later" || fail "clipboard holds '$(clipboard)'"
+    # Once the message is closed, a key press of its own gives Generate a new serial again.
+    wtype -k Return
+    wait_until main_window_alone || fail "the message did not close"
+    generate
     ;;
 
 *)
