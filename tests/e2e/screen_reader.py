@@ -5,8 +5,9 @@ Run on an X server inside a session bus of its own, e.g.
   xvfb-run -a dbus-run-session -- /usr/bin/python3 screen_reader.py BINARY
 It starts the accessibility bus itself, starts the program with accessibility on, generates a
 password and opens the options dialog, and checks what pyatspi sees: the main window is a frame,
-the password display reads the password and is labelled by "パスワード", and the options dialog
-is modal while it is shown. Every process it starts it stops again by its id.
+生成 is the default button at start and again after the focus went through the other buttons and
+back into 文字数, the password display reads the password and is labelled by "パスワード", and
+the options dialog is modal while it is shown. Every process it starts it stops again by its id.
 """
 
 import os
@@ -24,6 +25,10 @@ A11Y_BUS_NAME = "org.a11y.Bus"
 MAIN_TITLE = "Cipherloom"
 PASSWORD_CAPTION = "パスワード"
 OPTIONS_TITLE = "オプション"
+GENERATE = "生成"
+# The centre of 文字数's field in the window, in pixels, and tabs enough to pass every control.
+LENGTH_FIELD_AT = (112, 36)
+TABS_ROUND_THE_WINDOW = 16
 
 
 class Failure(Exception):
@@ -169,12 +174,26 @@ def run(binary, workdir):
         window_id = wait_for("the main window did not appear", lambda: xdotool(
             "search", "--onlyvisible", "--name", f"^{MAIN_TITLE}$").stdout.split())[0]
 
+        main = wait_for("the main window is not on the accessibility bus",
+                        lambda: top_window(MAIN_TITLE))
+
+        def generate_is_default():
+            main.clear_cache()
+            return any(accessible.getRole() == pyatspi.ROLE_PUSH_BUTTON
+                       and accessible.name == GENERATE
+                       and accessible.getState().contains(pyatspi.STATE_IS_DEFAULT)
+                       for accessible in walk(main))
+
+        wait_for(f"{GENERATE} is not the default button at start", generate_is_default)
+        press(window_id, *["Tab"] * TABS_ROUND_THE_WINDOW)
+        xdotool("mousemove", "--window", window_id, *map(str, LENGTH_FIELD_AT), "click", "1")
+        wait_for(f"{GENERATE} is no longer the default after tabbing round and a click back",
+                 generate_is_default)
+
         press(window_id, "Return")
         password = wait_for("no password on the clipboard",
                             lambda: clipboard() if re.fullmatch(r"[0-9]{8}", clipboard()) else None)
 
-        main = wait_for("the main window is not on the accessibility bus",
-                        lambda: top_window(MAIN_TITLE))
         if main.getRole() != pyatspi.ROLE_FRAME:
             raise Failure(f"the main window's role is {role_name(main)}, not frame")
 
