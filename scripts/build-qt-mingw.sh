@@ -1,32 +1,53 @@
 #!/usr/bin/env bash
-# Provides Qt 6.4.2 (Core, Gui, Widgets, Test) for 64-bit Windows, cross-built with MinGW-w64, in a
-# cache outside the build tree, and prints its path. Does nothing when it is already there.
+# Provides Qt 6.4.2 (Core, Gui, Widgets, Test) for 64-bit Windows, cross-built with MinGW-w64 from
+# Debian's qt6-base source with Debian's patches applied, in a cache outside the build tree, and
+# prints its path. Does nothing when it is already there and says it came from that source.
 #
 #   scripts/build-qt-mingw.sh [ARCHIVE | --from-source]
 #
 # With ARCHIVE (or CIPHERLOOM_QT_MINGW_ARCHIVE, or ../shared/windows/qt-6.4.2-mingw-w64.tar.xz beside
-# the repository) it unpacks that prebuilt Qt; otherwise, or with --from-source, it builds Qt from
-# Debian's own qt6-base source package, which takes 30 to 40 minutes on two idle cores.
+# the repository) it unpacks that prebuilt Qt, but only one whose SHA-256 is pinned below and whose
+# PROVENANCE names the pinned source; any other is refused. Otherwise, or with --from-source, it
+# builds Qt from that source (scripts/qt-source.sh), 30 to 90 minutes on two cores.
 # CIPHERLOOM_TOOLCHAIN_DIR chooses the cache (default ~/.cache/cipherloom).
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=scripts/qt-source.sh
+source "$repo/scripts/qt-source.sh"
+
 qt_version=6.4.2
 name="qt-${qt_version}-mingw-w64"
 cache="${CIPHERLOOM_TOOLCHAIN_DIR:-$HOME/.cache/cipherloom}"
 prefix="$cache/$name"
 stamp="$prefix/.cipherloom-complete"
 
-# The packages the Windows build and its Wine tests need.
-"$repo/scripts/install-deps.sh" \
-    cmake ninja-build mingw-w64 qt6-base-dev qt6-base-dev-tools googletest xz-utils \
-    wine wine64 nsis \
-    xvfb xauth xdotool xclip x11-utils python3 python3-xlib imagemagick fonts-ipafont-gothic >&2
+# Prebuilt archives known to be this script's own from-source result.
+archive_sha256s=(
+    f19f1e0d5140f339c028bf428f98773e91a39ea448387d6ff35a18c789c96c76
+)
 
-if [ -f "$stamp" ]; then
-    echo "$prefix"
-    exit 0
-fi
+# Recorded in PROVENANCE as given, so they hold no paths. tabletevent is off because Debian's
+# source lacks wintab.h, which the Windows platform plugin includes for tablet events.
+configure_options=(
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
+    -DINPUT_opengl=no -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
+    -DFEATURE_vulkan=OFF -DFEATURE_pkg_config=OFF -DFEATURE_testlib=ON
+    -DFEATURE_tabletevent=OFF
+)
+strip_command=(x86_64-w64-mingw32-strip --strip-unneeded)
+# The Debian packages whose versions PROVENANCE records, by the key it records them under.
+recorded_packages=(
+    gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+    binutils-mingw-w64-x86-64 host-qt6-base-dev-tools:qt6-base-dev-tools cmake
+)
+
+refuse() {
+    echo "$(basename "$0"): refusing $1: $2" >&2
+    exit 1
+}
 
 archive="${1:-${CIPHERLOOM_QT_MINGW_ARCHIVE:-}}"
 if [ "$archive" = --from-source ]; then
@@ -35,43 +56,112 @@ elif [ -z "$archive" ] && [ -f "$repo/../shared/windows/$name.tar.xz" ]; then
     archive="$repo/../shared/windows/$name.tar.xz"
 fi
 
+# A toolchain of unknown or other origin goes at once: the cross build would otherwise find it.
+reuse=""
+if [ -f "$stamp" ]; then
+    if why="$(qt_source_check_provenance "$prefix/PROVENANCE" 2>&1)"; then
+        reuse=1
+    else
+        echo "Replacing $prefix: $why" >&2
+        rm -rf "$prefix"
+    fi
+elif [ -e "$prefix" ]; then
+    echo "Replacing $prefix: it was never completed" >&2
+    rm -rf "$prefix"
+fi
+
+# Checked before anything is installed, so a wrong archive costs nothing.
+if [ -z "$reuse" ] && [ -n "$archive" ]; then
+    [ -f "$archive" ] || refuse "$archive" "no such file"
+    archive_sha256="$(sha256sum "$archive" | cut -d ' ' -f 1)"
+    pinned=""
+    for sha256 in "${archive_sha256s[@]}"; do
+        if [ "$archive_sha256" = "$sha256" ]; then pinned=1; fi
+    done
+    [ -n "$pinned" ] || refuse "$archive" "its SHA-256 $archive_sha256 is not one this script pins"
+fi
+
+# The packages the Windows build and its Wine tests need, and the Qt translations it ships.
+"$repo/scripts/install-deps.sh" \
+    cmake ninja-build mingw-w64 qt6-base-dev qt6-base-dev-tools qt6-translations-l10n \
+    googletest xz-utils dpkg-dev \
+    wine wine64 nsis \
+    xvfb xauth xdotool xclip x11-utils python3 python3-xlib imagemagick fonts-ipafont-gothic >&2
+
+if [ -n "$reuse" ]; then
+    echo "$prefix"
+    exit 0
+fi
+
 mkdir -p "$cache"
 # Work beside the cache so the final move is a rename and a half-done copy is never taken as done.
 work="$(mktemp -d "$cache/.$name.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
+# Qt's licence texts, and every third-party attribution record outside tests and examples with the
+# licence files it names, at their paths in the source.
+copy_licenses() {
+    local src="$1" dest="$2" json dir file
+    mkdir -p "$dest/LICENSES"
+    cp "$src"/LICENSES/* "$dest/LICENSES/"
+    while IFS= read -r json; do
+        dir="$(dirname "$json")"
+        mkdir -p "$dest/attribution/$dir"
+        cp "$src/$json" "$dest/attribution/$dir/"
+        # "LicenseFile": "F" or "LicenseFiles": ["F", ...], relative to the record's folder; some
+        # records name none.
+        while IFS= read -r file; do
+            file="$(realpath -m --relative-to="$src" "$src/$dir/$file")"
+            mkdir -p "$dest/attribution/$(dirname "$file")"
+            cp "$src/$file" "$dest/attribution/$file"
+        done < <(grep -oE '"LicenseFiles?" *: *(\[[^]]*\]|"[^"]*")' "$src/$json" |
+            sed -E 's/^[^:]*: *//' | grep -oE '"[^"]+"' | tr -d '"')
+    done < <(cd "$src" && find . -name qt_attribution.json -printf '%P\n' |
+        grep -vE '^(tests|examples)/' | sort)
+}
+
+write_provenance() {
+    local src="$1" files="$2" entry key package
+    echo "source-package: $qt_source_package"
+    echo "source-version: $qt_source_version"
+    echo "unpacked-with: dpkg-source -x $qt_source_dsc"
+    echo "dsc-sha256: $(sha256sum "$files/$qt_source_dsc" | cut -d ' ' -f 1)"
+    echo "orig-sha256: $(sha256sum "$files/$qt_source_orig" | cut -d ' ' -f 1)"
+    echo "debian-sha256: $(sha256sum "$files/$qt_source_debian" | cut -d ' ' -f 1)"
+    # What dpkg-source applied, in order, rather than what the series file lists.
+    echo "patches-applied: $(tr '\n' ' ' <"$src/.pc/applied-patches")"
+    echo "configure: ${configure_options[*]}"
+    echo "toolchain-file: mingw-w64-toolchain.cmake"
+    echo "compiler: $(x86_64-w64-mingw32-g++-posix --version | sed -n 1p)"
+    for entry in "${recorded_packages[@]}"; do
+        key="${entry%%:*}"
+        package="${entry#*:}"
+        echo "$key: $(dpkg-query -W -f='${Version}' "$package")"
+    done
+    echo "dlls-stripped-with: ${strip_command[*]}"
+}
+
 if [ -n "$archive" ]; then
     echo "Unpacking $archive" >&2
     tar xJf "$archive" -C "$work"
-    [ -d "$work/$name" ] || { echo "$archive holds no $name/" >&2; exit 1; }
+    [ -d "$work/$name" ] || refuse "$archive" "it holds no $name/"
+    why="$(qt_source_check_provenance "$work/$name/PROVENANCE" 2>&1)" || refuse "$archive" "$why"
 else
-    echo "Building Qt $qt_version for MinGW-w64 from Debian's qt6-base source" >&2
-    # apt-get source needs a deb-src line for bookworm main; add one only when there is none.
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-        printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
-            'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
-            $sudo tee /etc/apt/sources.list.d/cipherloom-deb-src.sources >/dev/null
-        $sudo apt-get update -qq
-    fi
-    (cd "$work" && apt-get source --download-only qt6-base >&2)
-    tar xf "$work"/qt6-base_"${qt_version}"+dfsg.orig.tar.xz -C "$work"
-    src="$work/qtbase-everywhere-src-$qt_version"
-    # Debian's source lacks wintab.h, which the Windows platform plugin includes for tablet events.
-    cmake -G Ninja -S "$src" -B "$work/build" \
+    echo "Building Qt $qt_version for MinGW-w64 from Debian's $qt_source_package" \
+        "$qt_source_version with its patches" >&2
+    qt_source_fetch "$work/source" >&2
+    qt_source_unpack "$work/source" "$work/src" >&2
+    cmake -G Ninja -S "$work/src" -B "$work/build" \
         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-posix.cmake" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        -DCMAKE_INSTALL_PREFIX="$work/$name" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
-        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
-        -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF \
-        -DINPUT_opengl=no -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF \
-        -DFEATURE_vulkan=OFF -DFEATURE_pkg_config=OFF -DFEATURE_testlib=ON \
-        -DFEATURE_tabletevent=OFF >&2
+        -DCMAKE_INSTALL_PREFIX="$work/$name" "${configure_options[@]}" >&2
     cmake --build "$work/build" --parallel "$(nproc)" >&2
     cmake --install "$work/build" >&2
-    find "$work/$name" -name '*.dll' -exec x86_64-w64-mingw32-strip --strip-unneeded {} + >&2
+    find "$work/$name" -name '*.dll' -exec "${strip_command[@]}" {} + >&2
     cp "$repo/cmake/mingw-w64-posix.cmake" "$work/$name/mingw-w64-toolchain.cmake"
+    cp "$work/build/config.summary" "$work/$name/"
+    copy_licenses "$work/src" "$work/$name/licenses"
+    write_provenance "$work/src" "$work/source" >"$work/$name/PROVENANCE"
 fi
 
 touch "$work/$name/.cipherloom-complete"

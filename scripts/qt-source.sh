@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# The one Qt source the Windows build uses: Debian's qt6-base 6.4.2+dfsg-10, pinned by the SHA-256
+# of its three files, so the Qt that ships is the one whose source (with Debian's security patches)
+# can be handed on under the LGPL.
+#
+#   scripts/qt-source.sh fetch DIR              the three verified files into DIR (kept if there)
+#   scripts/qt-source.sh unpack DIR SRC         dpkg-source -x of DIR's .dsc into SRC (patched)
+#   scripts/qt-source.sh check-provenance FILE  exit 0 when a toolchain's PROVENANCE names it
+#
+# Other scripts may source this file for the qt_source_* variables and functions.
+set -euo pipefail
+
+qt_source_package=qt6-base
+qt_source_version=6.4.2+dfsg-10
+qt_source_dsc="${qt_source_package}_${qt_source_version}.dsc"
+qt_source_orig="${qt_source_package}_${qt_source_version%-*}.orig.tar.xz"
+qt_source_debian="${qt_source_package}_${qt_source_version}.debian.tar.xz"
+qt_source_dsc_sha256=1b4b5c8610a553d4211fa81e268b1a3b0a6339ae5444fdb7e60d7616da651970
+qt_source_orig_sha256=4f14b89a9463a540fd84a6718b8519a2297119b454ef547721015a9e9019ae9e
+qt_source_debian_sha256=d1a2621b1acb1606db7274ccdb96654564cea04af836c5b86da94e150714d16c
+
+# sha256sum -c input for the three files, relative to their directory.
+qt_source_checksums() {
+    printf '%s  %s\n' \
+        "$qt_source_dsc_sha256" "$qt_source_dsc" \
+        "$qt_source_orig_sha256" "$qt_source_orig" \
+        "$qt_source_debian_sha256" "$qt_source_debian"
+}
+
+qt_source_verified() {
+    (cd "$1" && qt_source_checksums | sha256sum --check --quiet --status 2>/dev/null)
+}
+
+qt_source_fetch() {
+    local dir="$1" sudo=""
+    mkdir -p "$dir"
+    if qt_source_verified "$dir"; then
+        return 0
+    fi
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    # apt-get source needs a deb-src line for bookworm main; add one only when there is none.
+    if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
+            'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
+            $sudo tee /etc/apt/sources.list.d/cipherloom-deb-src.sources >/dev/null
+        $sudo apt-get update -qq
+    fi
+    # A deb-src line whose index was never downloaded knows no source packages yet: update once.
+    if ! (cd "$dir" && apt-get source --download-only "$qt_source_package=$qt_source_version"); then
+        $sudo apt-get update -qq
+        (cd "$dir" && apt-get source --download-only "$qt_source_package=$qt_source_version")
+    fi
+    # apt checked them against the archive's signed index; the pins also hold if that index changes.
+    if ! (cd "$dir" && qt_source_checksums | sha256sum --check --quiet); then
+        echo "$dir: $qt_source_package $qt_source_version is not the source this script pins" >&2
+        return 1
+    fi
+}
+
+# dpkg-source checks the other two files against the .dsc's own checksums and applies
+# debian/patches/series.
+qt_source_unpack() {
+    local dir="$1" src="$2"
+    qt_source_verified "$dir" || {
+        echo "$dir: no verified $qt_source_dsc there; run fetch first" >&2
+        return 1
+    }
+    dpkg-source --require-strong-checksums -x "$dir/$qt_source_dsc" "$src"
+}
+
+# Exit 0 when a toolchain's PROVENANCE file names this source; otherwise print on stderr, in a few
+# words, what it names instead.
+qt_source_check_provenance() {
+    local file="$1" package version dsc
+    if [ ! -f "$file" ]; then
+        echo "it has no PROVENANCE" >&2
+        return 1
+    fi
+    package="$(sed -n 's/^source-package: //p' "$file")"
+    version="$(sed -n 's/^source-version: //p' "$file")"
+    dsc="$(sed -n 's/^dsc-sha256: //p' "$file")"
+    if [ "$package" != "$qt_source_package" ] || [ "$version" != "$qt_source_version" ] ||
+        [ "$dsc" != "$qt_source_dsc_sha256" ]; then
+        echo "its PROVENANCE names ${package:-no package} ${version:-no version}" \
+            "(.dsc SHA-256 ${dsc:-none}), not $qt_source_package $qt_source_version" \
+            "(.dsc SHA-256 $qt_source_dsc_sha256)" >&2
+        return 1
+    fi
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    usage="usage: $0 fetch DIR | unpack DIR SRC | check-provenance FILE"
+    case "${1:-} $#" in
+        "fetch 2") qt_source_fetch "$2" >&2 ;;
+        "unpack 3") qt_source_unpack "$2" "$3" >&2 ;;
+        "check-provenance 2")
+            why="$(qt_source_check_provenance "$2" 2>&1)" || {
+                echo "$2: $why" >&2
+                exit 1
+            }
+            ;;
+        *)
+            echo "$usage" >&2
+            exit 2
+            ;;
+    esac
+fi
