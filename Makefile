@@ -24,7 +24,7 @@ test: deps
 	ctest --preset $(PRESET)
 
 clean:
-	rm -rf build
+	rm -rf build dist
 
 .PHONY: asan fuzz valgrind bench
 
@@ -70,3 +70,11 @@ windows: windows-toolchain
 # Every Windows test under Wine, in a fresh prefix on a virtual X server.
 windows-test: windows
 	./tests/wine/session.sh ctest --preset windows-cross
+
+.PHONY: release
+
+# The release of the checked-out commit in dist/: the .deb and the Linux tarball, the Windows zip
+# and installer, the source, Qt's Corresponding Source, the SBOM and SHA256SUMS. A tree with
+# changes that are not committed is refused. CIPHERLOOM_SIGN_PKCS12 signs the Windows programs.
+release: deps
+	JOBS=$(JOBS) ./scripts/release.sh
