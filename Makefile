@@ -24,7 +24,7 @@ test: deps
 	ctest --preset $(PRESET)
 
 clean:
-	rm -rf build
+	rm -rf build dist
 
 .PHONY: asan fuzz valgrind bench
 
@@ -70,3 +70,20 @@ windows: windows-toolchain
 # Every Windows test under Wine, in a fresh prefix on a virtual X server.
 windows-test: windows
 	./tests/wine/session.sh ctest --preset windows-cross
+
+.PHONY: release release-check signing-check
+
+# The release of the checked-out commit in dist/: the .deb and the Linux tarball, the Windows zip
+# and installer, the source, Qt's Corresponding Source, the SBOM and SHA256SUMS. A tree with
+# changes that are not committed is refused. CIPHERLOOM_SIGN_PKCS12 signs the Windows programs.
+release: deps
+	JOBS=$(JOBS) ./scripts/release.sh
+
+# Two fresh clones of the commit, released in different folders at different times, must give
+# the same bytes; diffoscope shows any difference.
+release-check: deps
+	JOBS=$(JOBS) ./scripts/check-reproducible.sh
+
+# A release signed with a throw-away certificate, verified with osslsigncode and run under Wine.
+signing-check: deps
+	JOBS=$(JOBS) ./tests/packaging/signing_round_trip.sh

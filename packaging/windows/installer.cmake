@@ -62,3 +62,18 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README-ja.txt DESTINATION .)
 set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/cipherloom.rc TARGET_DIRECTORY cipherloom
     APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/cipherloom.manifest)
 target_link_options(cipherloom PRIVATE $<$<CXX_COMPILER_ID:MSVC>:/MANIFEST:NO>)
+
+# --- Signing and reproducible staging ------------------------------------------------------------
+# Before packing, cpack_windows_staging.cmake signs the program (when CIPHERLOOM_SIGN_PKCS12 names
+# a key, see scripts/authenticode-sign.sh) and takes build times and file-system order out of the
+# staged files. makensis signs the uninstaller it writes and then the installer the same way; a
+# failed signature stops it. Without a key the script does nothing.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack_windows_staging.cmake)
+set(CPACK_CIPHERLOOM_SIGN_SCRIPT ${PROJECT_SOURCE_DIR}/scripts/authenticode-sign.sh)
+set(CPACK_CIPHERLOOM_SIGNED_CACHE ${CMAKE_BINARY_DIR}/signed)
+if(CMAKE_HOST_UNIX)
+    # Back-quoted for NSIS, single-quoted for the shell: CPackConfig.cmake keeps no double quote.
+    string(APPEND CPACK_NSIS_DEFINES "\n"
+        "!uninstfinalize `'${CPACK_CIPHERLOOM_SIGN_SCRIPT}' '%1'` = 0\n"
+        "!finalize `'${CPACK_CIPHERLOOM_SIGN_SCRIPT}' '%1'` = 0")
+endif()

@@ -8,6 +8,7 @@ Exit codes: 0 passed, 1 failed, 77 skipped (a tool that is optional is missing).
 
 import argparse
 import gzip
+import json
 import os
 import pathlib
 import re
@@ -233,6 +234,13 @@ def control(ctx, failures):
         failures.expect(package in names, f"Depends lacks {package}: {fields['Depends']}")
     failures.expect(any("fonts-ipafont-gothic" in n and "|" in n for n in names),
                     f"Depends lacks a Japanese font with an alternative: {fields['Depends']}")
+    # Qt's private API holds only for the Qt the program was built against, which provides it.
+    provides = run(["dpkg-query", "-W", "-f", "${Provides}", "libqt6core6"]).stdout
+    abi = re.search(r"qt6-base-abi \(= [^)]+\)", provides)
+    failures.expect(abi and abi[0] in depends, f"Depends lacks {abi[0] if abi else 'qt6-base-abi'}"
+                    f", which the libqt6core6 built against provides: {fields['Depends']}")
+    failures.expect("qt6-translations-l10n" in names,
+                    f"Depends lacks qt6-translations-l10n, Qt's Japanese messages: {depends}")
     summary, *extended = fields["Description"].splitlines()
     failures.expect(summary and extended, "Description has no extended part")
     failures.expect(all(len(line) < 80 for line in extended), "Description lines too long")
@@ -276,6 +284,30 @@ def tarball(ctx, failures):
     binary = top / "bin" / ctx.executable
     failures.expect(binary.is_file() and os.access(binary, os.X_OK),
                     "the .tar.gz program is missing or not executable")
+
+
+def hardening(ctx, failures):
+    """The packaged program carries the hardening dpkg-buildflags asks for."""
+    if not failures.expect(shutil.which("hardening-check"),
+                           "hardening-check not installed (apt-get install devscripts)"):
+        return
+    binary = ctx.deb_root / "usr/bin" / ctx.executable
+    lines = run(["hardening-check", str(binary)]).stdout.splitlines()[1:]
+    report = dict(line.strip().split(": ", 1) for line in lines if ": " in line)
+    print("\n".join(lines))
+    for feature in ("Position Independent Executable", "Stack protected",
+                    "Read-only relocations", "Immediate binding"):
+        failures.expect(report.get(feature, "").startswith("yes"), f"{feature}: "
+                        f"{report.get(feature)}")
+    # Calls are fortified only where the compiler cannot prove the size; with none of those
+    # hardening-check finds "only unprotected functions", so the compile commands decide.
+    fortify = report.get("Fortify Source functions", "")
+    if not fortify.startswith("yes"):
+        commands = json.loads((ctx.build_dir / "compile_commands.json").read_text())
+        without = [c["file"] for c in commands if "-D_FORTIFY_SOURCE=2" not in c["command"]]
+        failures.expect(fortify.startswith("no, only unprotected") and not without,
+                        f"Fortify Source functions: {fortify}; compiled without "
+                        f"_FORTIFY_SOURCE: {without}")
 
 
 # The packaged program on a real X server: its window must carry the icon in the small sizes the
@@ -428,6 +460,7 @@ CHECKS = {
     "metainfo": metainfo,
     "control": control,
     "lintian": lintian,
+    "hardening": hardening,
     "tarball": tarball,
     "window_icon": window_icon,
     "icon_files": icon_files,

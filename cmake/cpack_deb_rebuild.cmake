@@ -1,0 +1,34 @@
+# Run by CPack after it has made the .deb. CPack's Installed-Size adds up the sizes the file system
+# reports for folders (4096 bytes on ext4, a few dozen on tmpfs), so the same files give another
+# control file elsewhere. The package is built again with dpkg-deb and the size dpkg-gencontrol
+# would write: each file rounded up to a KiB, one KiB for each folder. dpkg-deb sorts the members
+# and takes its times from SOURCE_DATE_EPOCH.
+foreach(package IN LISTS CPACK_PACKAGE_FILES)
+    if(NOT package MATCHES "\\.deb$")
+        continue()
+    endif()
+    set(tree "${CPACK_TOPLEVEL_DIRECTORY}/deb-rebuild")
+    file(REMOVE_RECURSE "${tree}")
+    execute_process(COMMAND dpkg-deb --raw-extract "${package}" "${tree}"
+        COMMAND_ERROR_IS_FATAL ANY)
+
+    file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE "${tree}" "${tree}/*")
+    set(kib 1)
+    foreach(entry IN LISTS entries)
+        if(entry MATCHES "^DEBIAN(/|$)")
+            continue()
+        elseif(IS_DIRECTORY "${tree}/${entry}")
+            math(EXPR kib "${kib} + 1")
+        else()
+            file(SIZE "${tree}/${entry}" bytes)
+            math(EXPR kib "${kib} + (${bytes} + 1023) / 1024")
+        endif()
+    endforeach()
+    file(READ "${tree}/DEBIAN/control" control)
+    string(REGEX REPLACE "Installed-Size: [0-9]+" "Installed-Size: ${kib}" control "${control}")
+    file(WRITE "${tree}/DEBIAN/control" "${control}")
+
+    execute_process(COMMAND dpkg-deb --root-owner-group --build "${tree}" "${package}"
+        OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+    file(REMOVE_RECURSE "${tree}")
+endforeach()

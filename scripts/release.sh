@@ -1,0 +1,235 @@
+#!/usr/bin/env bash
+# Builds the release of the checked-out commit into dist/ (make release):
+#
+#   cipherloom_<v>-1_<arch>.deb, cipherloom-<v>-Linux.tar.gz     the Linux packages
+#   Cipherloom-<v>-win64.zip, Cipherloom-<v>-win64-setup.exe     the Windows packages
+#   cipherloom-<v>.tar.gz                                          the source of the commit
+#   qt-source/                 the Corresponding Source of the Qt the Windows packages carry
+#   cipherloom-<v>.cdx.json    the SBOM (CycloneDX 1.5)
+#   SIGNING.txt                whether and by whom the Windows programs are signed
+#   SHA256SUMS                 over all of the above
+#
+# The same commit gives the same bytes wherever and whenever it is built. A tree with changes
+# that are not committed is refused: the release is always a commit.
+#
+# Environment: CIPHERLOOM_DIST (default dist/), JOBS (default 2); CIPHERLOOM_SIGN_PKCS12,
+# CIPHERLOOM_SIGN_PASSWORD_FILE and CIPHERLOOM_SIGN_TIMESTAMP_URL sign the Windows programs (see
+# scripts/authenticode-sign.sh); CIPHERLOOM_ALLOW_MISSING_SOURCE=1 goes on when a Debian source
+# file cannot be downloaded, writing qt-source/MISSING.txt instead (never for publication).
+set -euo pipefail
+
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$repo"
+jobs="${JOBS:-2}"
+dist="$(realpath -m "${CIPHERLOOM_DIST:-$repo/dist}")"
+
+say() { printf 'release: %s\n' "$*" >&2; }
+die() {
+    say "$*"
+    exit 1
+}
+
+# What else could reach the files: the packager's umask, time zone and language.
+umask 022
+export TZ=UTC LC_ALL=C.UTF-8
+unset LANGUAGE
+
+# --- The commit -------------------------------------------------------------------------------
+# Releases land in dist/, which is no source.
+outputs=(":(exclude)dist")
+case "$dist" in "$repo"/*) outputs+=(":(exclude)${dist#"$repo"/}") ;; esac
+changes="$(git status --porcelain --untracked-files=all -- . "${outputs[@]}")"
+if [ -n "$changes" ]; then
+    die "the tree has changes that are not committed; commit or stash them first:"$'\n'"$changes"
+fi
+commit="$(git rev-parse HEAD)"
+SOURCE_DATE_EPOCH="$(git log -1 --format=%ct)"
+export SOURCE_DATE_EPOCH
+version="$(sed -n '/^project(/,/)/s/^ *VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt)"
+[ -n "$version" ] || die "no VERSION in the project() of CMakeLists.txt"
+say "Cipherloom $version, commit $commit, dated $(date -u -d "@$SOURCE_DATE_EPOCH" +%FT%TZ)"
+
+# --- Signing: a wrong key or password stops here, before anything is built ---------------------
+signer=""
+if [ -n "${CIPHERLOOM_SIGN_PKCS12:-}" ]; then
+    p12="$CIPHERLOOM_SIGN_PKCS12"
+    password="${CIPHERLOOM_SIGN_PASSWORD_FILE:-}"
+    [ -f "$p12" ] || die "CIPHERLOOM_SIGN_PKCS12 names $p12, which is no file"
+    if [ -z "$password" ] || [ ! -r "$password" ]; then
+        die "CIPHERLOOM_SIGN_PASSWORD_FILE must name a readable file whose first line is the" \
+            "password of $p12"
+    fi
+    # Certificates from a CA may come in PKCS#12 files with OpenSSL 3's legacy ciphers.
+    certificate=""
+    for legacy in "" -legacy; do
+        certificate="$(openssl pkcs12 $legacy -in "$p12" -passin "file:$password" -nokeys \
+            -clcerts 2>/dev/null)" && break
+    done
+    [ -n "$certificate" ] ||
+        die "cannot open $p12 with the password in $password: wrong password, or no PKCS#12 file"
+    signer="$(openssl x509 -noout -subject -fingerprint -sha256 -nameopt RFC2253 \
+        <<<"$certificate")"
+    CIPHERLOOM_SIGN_PKCS12="$(realpath "$p12")"
+    CIPHERLOOM_SIGN_PASSWORD_FILE="$(realpath "$password")"
+    export CIPHERLOOM_SIGN_PKCS12 CIPHERLOOM_SIGN_PASSWORD_FILE
+    say "signing the Windows programs as ${signer%%$'\n'*}"
+else
+    unset CIPHERLOOM_SIGN_PASSWORD_FILE CIPHERLOOM_SIGN_TIMESTAMP_URL
+    say "no CIPHERLOOM_SIGN_PKCS12: the Windows programs are NOT signed (SmartScreen warns)"
+fi
+
+# --- Tools ------------------------------------------------------------------------------------
+"$repo/scripts/install-deps.sh" devscripts osslsigncode python3-jsonschema xz-utils
+command -v npm >/dev/null || "$repo/scripts/install-deps.sh" npm
+qt_prefix="$("$repo/scripts/build-qt-mingw.sh")"
+# The SBOM's schema comes from the npm package pinned in package-lock.json; kept in build/ so the
+# tree stays clean.
+tools="$repo/build/release-tools"
+mkdir -p "$tools"
+cp package.json package-lock.json "$tools/"
+(cd "$tools" && npm ci --omit=optional --ignore-scripts --no-audit --no-fund --loglevel=error)
+schemas="$tools/node_modules/@cyclonedx/cyclonedx-library/res/schema"
+
+stage_parent="$(dirname "$dist")"
+mkdir -p "$stage_parent"
+stage="$(mktemp -d "$stage_parent/.dist.XXXXXX")"
+chmod 755 "$stage"
+trap 'rm -rf "$stage"' EXIT
+
+# Fresh build trees: a tree from an earlier commit would keep files made for that one, such as
+# rcc's resources, which carry SOURCE_DATE_EPOCH as the time of every file.
+rm -rf build/release-linux build/release-windows
+
+# --- Linux ------------------------------------------------------------------------------------
+# Debian's flags, as dpkg-buildflags gives them to every package: hardening (stack protector,
+# _FORTIFY_SOURCE=2, relro and now; PIE is the compiler's default) and -ffile-prefix-map for
+# this folder, without the builder's DEB_* variables or own buildflags.conf. CMake takes no
+# CPPFLAGS, so they join the compiler flags, as debhelper does. Debian's default compilers.
+(
+    unset CC CXX
+    eval "$(env -i PATH="$PATH" HOME=/nonexistent DEB_BUILD_MAINT_OPTIONS=hardening=+all \
+        dpkg-buildflags --export=sh)"
+    export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
+    nice -n 10 cmake --preset release-linux >/dev/null
+    nice -n 10 cmake --build --preset release-linux --target cipherloom --parallel "$jobs"
+    cd build/release-linux
+    nice -n 10 cpack -G "DEB;TGZ" -B packages >/dev/null
+)
+linux=build/release-linux/packages
+cp "$linux"/cipherloom_"$version"-*.deb "$stage/"
+"$repo/scripts/repack.py" "$linux/cipherloom-$version-Linux.tar.gz" \
+    "$stage/cipherloom-$version-Linux.tar.gz"
+# The package as users get it: layout, control fields, lintian, hardening.
+ctest --test-dir build/release-linux -R '^packaging\.' --output-on-failure >&2
+
+# --- Windows ----------------------------------------------------------------------------------
+# The cross compiler takes its flags from the toolchain file only.
+(
+    unset CC CXX CFLAGS CXXFLAGS CPPFLAGS LDFLAGS
+    nice -n 10 cmake --preset release-windows >/dev/null
+    nice -n 10 cmake --build --preset release-windows --parallel "$jobs"
+    cd build/release-windows
+    nice -n 10 cpack -G ZIP -B packages >/dev/null
+    nice -n 10 cpack -G NSIS -B packages >/dev/null
+)
+windows=build/release-windows/packages
+zip="Cipherloom-$version-win64.zip"
+setup="Cipherloom-$version-win64-setup.exe"
+"$repo/scripts/repack.py" "$windows/$zip" "$stage/$zip"
+cp "$windows/$setup" "$stage/"
+if [ -n "$signer" ]; then
+    probe="$(mktemp -d)"
+    /usr/bin/python3 -c 'import sys, zipfile
+archive = zipfile.ZipFile(sys.argv[1])
+archive.extract(next(n for n in archive.namelist() if n.endswith("/cipherloom.exe")), sys.argv[2])
+' "$stage/$zip" "$probe"
+    for file in "$probe"/*/cipherloom.exe "$stage/$setup"; do
+        osslsigncode extract-signature -in "$file" -out "$probe/signature" >/dev/null ||
+            die "$(basename "$file") came out unsigned"
+        rm -f "$probe/signature"
+    done
+    rm -rf "$probe"
+fi
+
+# --- Sources ----------------------------------------------------------------------------------
+git -c core.autocrlf=false -c tar.umask=022 archive --format=tar \
+    --prefix="cipherloom-$version/" "$commit" | gzip -9 -n >"$stage/cipherloom-$version.tar.gz"
+
+# The LGPL's Corresponding Source of the Qt in the Windows packages: Debian's source packages of
+# Qt Base and of Qt's translations, the script and the toolchain file that built the DLLs, and
+# the record of that build. Downloads are kept beside the toolchain and checked every time.
+sources="${CIPHERLOOM_TOOLCHAIN_DIR:-$HOME/.cache/cipherloom}/sources"
+qt_source="$stage/qt-source"
+mkdir -p "$qt_source"
+missing=()
+fetch_translations() {
+    local dir="$sources/qt6-translations" sums
+    sums="$(printf '%s  %s\n' \
+        e31780b5179c3fa3ede0cc8adc2f65e7d15b4318ad1f05875be93de46d3d3c42 qt6-translations_6.4.2-1.dsc \
+        bbe0291502c2604b72fef730e1935bd22f8b921d8c473250f298a723b2a9c496 \
+        qt6-translations_6.4.2.orig.tar.xz \
+        1f7fcb08934bfcdf44e65dc987a396e32290780817a4e8dd672142e20f4fd327 \
+        qt6-translations_6.4.2-1.debian.tar.xz)"
+    mkdir -p "$dir"
+    if ! (cd "$dir" && sha256sum --check --quiet --status <<<"$sums" 2>/dev/null); then
+        (cd "$dir" && apt-get source --download-only qt6-translations=6.4.2-1 >&2) || true
+    fi
+    while read -r sum name; do
+        if (cd "$dir" && sha256sum --check --quiet --status <<<"$sum  $name" 2>/dev/null); then
+            cp "$dir/$name" "$qt_source/"
+        else
+            missing+=("$name  $sum")
+        fi
+    done <<<"$sums"
+}
+"$repo/scripts/qt-source.sh" fetch "$sources/qt6-base" || missing+=("qt6-base 6.4.2+dfsg-10")
+cp "$sources"/qt6-base/qt6-base_* "$qt_source/" 2>/dev/null || true
+fetch_translations
+cp scripts/build-qt-mingw.sh scripts/qt-source.sh "$qt_source/"
+for record in mingw-w64-toolchain.cmake PROVENANCE config.summary; do
+    if [ -f "$qt_prefix/$record" ]; then
+        cp "$qt_prefix/$record" "$qt_source/"
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    [ "${CIPHERLOOM_ALLOW_MISSING_SOURCE:-}" = 1 ] ||
+        die "cannot download these Debian source files (deb-src of bookworm):" \
+            "${missing[*]}; the Windows packages cannot be published without them"
+    printf '%s\n' "Not downloaded when this release was built (file, pinned SHA-256):" \
+        "${missing[@]}" >"$qt_source/MISSING.txt"
+    say "WARNING: qt-source/ lacks ${#missing[@]} file(s), see MISSING.txt: NOT FOR PUBLICATION"
+fi
+
+# --- SBOM, signatures, sums -------------------------------------------------------------------
+if [ -n "$signer" ]; then
+    {
+        echo "The Windows programs of this release are signed with Authenticode (SHA-256):"
+        echo "cipherloom.exe in $zip, $setup and the uninstaller it installs."
+        echo "$signer"
+        echo "Time stamp: ${CIPHERLOOM_SIGN_TIMESTAMP_URL:-none}"
+    } >"$stage/SIGNING.txt"
+else
+    {
+        echo "The Windows programs of this release are NOT signed: cipherloom.exe in $zip,"
+        echo "$setup and its uninstaller. Windows SmartScreen warns before it starts them;"
+        echo "check them against SHA256SUMS instead."
+    } >"$stage/SIGNING.txt"
+fi
+/usr/bin/python3 "$repo/scripts/make-sbom.py" --dist "$stage" --version "$version" \
+    --commit "$commit" --homepage "$(sed -n 's/^ *HOMEPAGE_URL "\(.*\)"$/\1/p' CMakeLists.txt)" \
+    --windows-inventory build/release-windows/third-party/inventory.json \
+    --signed "$([ -n "$signer" ] && echo yes || echo no)" \
+    --output "$stage/cipherloom-$version.cdx.json"
+/usr/bin/python3 "$repo/tests/packaging/sbom_check.py" --schemas "$schemas" --dist "$stage" \
+    "$stage/cipherloom-$version.cdx.json" >&2
+
+files="$(cd "$stage" && find . -type f -printf '%P\n' | sort)"
+(cd "$stage" && xargs -d '\n' sha256sum <<<"$files" >SHA256SUMS &&
+    sha256sum --check --quiet SHA256SUMS)
+
+rm -rf "$dist"
+mv "$stage" "$dist"
+trap - EXIT
+say "$dist holds the release of $commit:"
+(cd "$dist" && find . -maxdepth 1 -type f -printf '%f\t%s bytes\n' | sort) >&2
+[ -n "$signer" ] || say "NOT SIGNED: SmartScreen warns before the Windows programs start"

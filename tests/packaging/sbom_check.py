@@ -1,0 +1,150 @@
+#!/usr/bin/python3
+"""Checks a release's SBOM against CycloneDX's published JSON schema and against the release.
+
+    sbom_check.py --schemas DIR --dist DIR SBOM
+
+DIR holds the schema files the npm package @cyclonedx/cyclonedx-library ships (pinned in
+package-lock.json). The schema's references to its SPDX and JSF parts resolve from that folder;
+any reference that would need the network fails. Beyond the schema: every licence expression
+uses SPDX identifiers (or LicenseRef-), every bom-ref is unique and every dependency names one,
+and every file of the release, and every file inside its packages, is listed with its SHA-256.
+"""
+import argparse
+import hashlib
+import io
+import json
+import pathlib
+import re
+import subprocess
+import sys
+import tarfile
+import urllib.parse
+import zipfile
+
+import jsonschema
+
+SCHEMA = "bom-1.5.SNAPSHOT.schema.json"
+SPDX = "spdx.SNAPSHOT.schema.json"
+OPERATORS = {"AND", "OR", "WITH"}
+
+
+def offline_validator(schemas):
+    schema = json.loads((schemas / SCHEMA).read_text(encoding="utf-8"))
+    store = {}
+    for path in schemas.glob("*.schema.json"):
+        document = json.loads(path.read_text(encoding="utf-8"))
+        # Under the name the references use, relative to the schema's $id, and under its own.
+        store[urllib.parse.urljoin(schema["$id"], path.name)] = document
+        store[document.get("$id", path.name)] = document
+
+    def refuse(uri):
+        raise jsonschema.RefResolutionError(f"{uri} is not among the schema files: no network")
+
+    resolver = jsonschema.RefResolver.from_schema(schema, store=store,
+                                                  handlers={"http": refuse, "https": refuse})
+    validator_class = jsonschema.validators.validator_for(schema)
+    validator_class.check_schema(schema)
+    return validator_class(schema, resolver=resolver,
+                           format_checker=validator_class.FORMAT_CHECKER)
+
+
+def walk(components):
+    for entry in components:
+        yield entry
+        yield from walk(entry.get("components", []))
+
+
+def sha256(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def packaged_files(path):
+    """path inside the package -> SHA-256, for the packages whose contents the SBOM lists."""
+    name = path.name
+    if name.endswith(".zip"):
+        with zipfile.ZipFile(path) as archive:
+            return {i.filename.split("/", 1)[1]: sha256(archive.read(i))
+                    for i in archive.infolist() if not i.is_dir()}
+    if name.endswith(".deb"):
+        data = subprocess.run(["dpkg-deb", "--fsys-tarfile", str(path)], capture_output=True,
+                              check=True).stdout
+        stream, strip = io.BytesIO(data), False
+    elif name.endswith("-Linux.tar.gz"):
+        stream, strip = io.BytesIO(path.read_bytes()), True
+    else:
+        return None
+    files = {}
+    with tarfile.open(fileobj=stream, mode="r:*") as archive:
+        for member in archive:
+            if member.isfile():
+                inner = member.name.removeprefix("./")
+                inner = inner.split("/", 1)[1] if strip else inner
+                files[inner] = sha256(archive.extractfile(member).read())
+    return files
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--schemas", required=True, type=pathlib.Path)
+    parser.add_argument("--dist", required=True, type=pathlib.Path)
+    parser.add_argument("sbom", type=pathlib.Path)
+    args = parser.parse_args()
+    bom = json.loads(args.sbom.read_text(encoding="utf-8"))
+    failures = []
+
+    for error in offline_validator(args.schemas).iter_errors(bom):
+        failures.append(f"schema: {'/'.join(map(str, error.absolute_path))}: {error.message}")
+
+    spdx_ids = set(json.loads((args.schemas / SPDX).read_text(encoding="utf-8"))["enum"])
+    entries = list(walk([bom["metadata"]["component"]] + bom.get("components", [])))
+    refs = [e.get("bom-ref") for e in entries]
+    duplicates = {r for r in refs if refs.count(r) > 1}
+    if duplicates:
+        failures.append(f"bom-refs used more than once: {sorted(duplicates)}")
+    for dependency in bom.get("dependencies", []):
+        for ref in [dependency["ref"]] + dependency.get("dependsOn", []):
+            if ref not in refs:
+                failures.append(f"dependency on {ref}, which no component is")
+    for entry in entries:
+        for licence in entry.get("licenses", []):
+            expression = licence.get("expression") or licence.get("license", {}).get("id", "")
+            for word in re.findall(r"[^\s()]+", expression):
+                if word not in OPERATORS and word not in spdx_ids \
+                        and not word.startswith("LicenseRef-"):
+                    failures.append(f"{entry['bom-ref']}: {word} is no SPDX identifier")
+
+    top = {e["name"]: e for e in bom.get("components", []) if e["type"] == "file"}
+    for path in sorted(p for p in args.dist.rglob("*") if p.is_file()):
+        name = str(path.relative_to(args.dist))
+        if name == "SHA256SUMS" or path.resolve() == args.sbom.resolve():
+            continue
+        entry = top.get(name)
+        if entry is None:
+            failures.append(f"{name} is not in the SBOM")
+            continue
+        if entry["hashes"][0]["content"] != sha256(path.read_bytes()):
+            failures.append(f"{name}: the SBOM has another SHA-256")
+        inside = packaged_files(path)
+        if inside is None:
+            continue
+        listed = {}
+        for item in walk(entry.get("components", [])):
+            where = [p["value"] for p in item.get("properties", []) if p["name"] ==
+                     "cipherloom:path"]
+            if where and "hashes" in item:
+                listed[where[0]] = item["hashes"][0]["content"]
+        for inner, digest in sorted(inside.items()):
+            if listed.get(inner) != digest:
+                failures.append(f"{name}: {inner} is missing from the SBOM or has another hash")
+
+    for failure in failures:
+        print(f"FAIL sbom: {failure}")
+    if failures:
+        return 1
+    print(f"ok sbom: {args.sbom.name} is valid CycloneDX {bom['specVersion']} and lists the "
+          f"{len(top)} files of the release with their contents")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
