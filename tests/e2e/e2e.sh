@@ -68,13 +68,6 @@ wait_for_exit() {
 }
 
 case "$scenario" in
-initial_length_gives_eight_digits)
-    start_app
-    generate
-    press alt+x
-    wait_for_exit
-    ;;
-
 clipboard_offers_password_manager_hint)
     start_app
     generate
