@@ -177,6 +177,8 @@ def run(binary, workdir):
                         lambda: top_window(MAIN_TITLE))
         if main.getRole() != pyatspi.ROLE_FRAME:
             raise Failure(f"the main window's role is {role_name(main)}, not frame")
+        if main.getState().contains(pyatspi.STATE_MODAL):
+            raise Failure("the main window is reported modal")
 
         def password_display():
             main.clear_cache()
