@@ -14,18 +14,9 @@ python=/usr/bin/python3
 [ -x "$python" ] || python=python3
 
 # The manager gets a home and a session bus of its own: nothing it writes or starts on the bus
-# (xfconfd, zeitgeist) reaches the real home, and everything ends with the scenario.
-if [ -z "${CIPHERLOOM_E2E_SESSION:-}" ]; then
-    home=$(mktemp -d)
-    trap 'rm -rf "$home"' EXIT
-    mkdir -m 700 "$home/run"
-    status=0
-    env CIPHERLOOM_E2E_SESSION=1 HOME="$home" XDG_CONFIG_HOME="$home/.config" \
-        XDG_DATA_HOME="$home/.local/share" XDG_CACHE_HOME="$home/.cache" \
-        XDG_RUNTIME_DIR="$home/run" \
-        dbus-run-session -- "$0" "$@" || status=$?
-    exit "$status"
-fi
+# (xfconfd, zeitgeist, the desktop portal) reaches the real home, and everything ends with the
+# scenario.
+[ -n "${CIPHERLOOM_E2E_SESSION:-}" ] || exec "$here/session.sh" "$0" "$@"
 
 readonly timeout_s=20
 # Exit is expected within 0.5 s; the bound leaves room for a loaded machine, but not for the
@@ -52,7 +43,7 @@ cleanup() {
         done
         kill -KILL "$manager_pid" 2>/dev/null || true
     fi
-    rm -rf "$workdir"
+    remove_tree "$workdir"
 }
 trap cleanup EXIT
 

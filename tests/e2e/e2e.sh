@@ -6,6 +6,9 @@ set -euo pipefail
 bin=$1
 scenario=$2
 here=$(cd "$(dirname "$0")" && pwd)
+# As under a desktop, with a session bus, but one of its own: without one, libdbus would start a
+# bus through dbus-launch (dbus-x11) that writes into the real home and outlives the scenario.
+[ -n "${CIPHERLOOM_E2E_SESSION:-}" ] || exec "$here/session.sh" "$0" "$@"
 # Debian's own interpreter carries python3-xlib; a python3 earlier on PATH may not.
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3
@@ -19,7 +22,7 @@ clip_pids=()
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
     for pid in "${clip_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$workdir"
+    remove_tree "$workdir"
 }
 trap cleanup EXIT
 

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """What a screen reader reads from the real program over AT-SPI.
 
-Run on an X server inside a session bus of its own, e.g.
-  xvfb-run -a dbus-run-session -- /usr/bin/python3 screen_reader.py BINARY
+Run on an X server inside a session of its own, e.g.
+  xvfb-run -a tests/e2e/session.sh /usr/bin/python3 screen_reader.py BINARY
 It starts the accessibility bus itself, starts the program with accessibility on, generates a
 password and opens the options dialog, and checks what pyatspi sees: the main window is a frame,
 the password display reads the password and is labelled by "パスワード", and the options dialog
@@ -11,6 +11,7 @@ is modal while it is shown. Every process it starts it stops again by its id.
 
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -222,7 +223,7 @@ def main():
         return 2
     binary = os.path.abspath(sys.argv[1])
     if not os.environ.get("DBUS_SESSION_BUS_ADDRESS") or not os.environ.get("DISPLAY"):
-        print("needs a session bus and an X display (dbus-run-session, xvfb-run)", file=sys.stderr)
+        print("needs a session bus and an X display (session.sh, xvfb-run)", file=sys.stderr)
         return 2
 
     # Only the bus started here counts, never one of a desktop the test may run inside.
@@ -243,9 +244,7 @@ def main():
         return 1
     finally:
         stop(launcher)
-        for name in os.listdir(workdir):
-            os.remove(os.path.join(workdir, name))
-        os.rmdir(workdir)
+        shutil.rmtree(workdir, ignore_errors=True)
     print("PASS [screen_reader]")
     return 0
 

@@ -39,7 +39,7 @@ cleanup() {
     for pid in "${copy_pids[@]}"; do stop_pid "$pid"; done
     stop_pid "$keyboard_pid"
     stop_pid "$sway_pid"
-    rm -rf "$workdir"
+    remove_tree "$workdir"
 }
 trap cleanup EXIT
 
