@@ -5,7 +5,7 @@
 # libdbus would autolaunch a bus through dbus-launch (dbus-x11) and write ~/.dbus on the program's
 # behalf. The bus and the services it starts (the accessibility bus of at-spi2-core) get
 # directories of their own, which session.sh removes with everything they leave.
-# Usage (under xvfb-run): no_files_session.sh BINARY
+# Usage (with an X display, e.g. under tests/e2e/session.sh --x-server): no_files_session.sh BINARY
 set -euo pipefail
 
 bin=$1
