@@ -31,18 +31,9 @@ load_pids=()
 clip_pids=()
 
 cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    for pid in "${load_pids[@]}" "${clip_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    if [ -n "$manager_pid" ]; then
-        # Given time to end by itself (and write what it keeps), then ended for good.
-        kill "$manager_pid" 2>/dev/null || true
-        local i
-        for ((i = 0; i < 100; i++)); do
-            kill -0 "$manager_pid" 2>/dev/null || break
-            sleep 0.05
-        done
-        kill -KILL "$manager_pid" 2>/dev/null || true
-    fi
+    # The manager among them is given a moment to end by itself (and write what it keeps).
+    stop_pids ${app_pid:+"$app_pid"} "${load_pids[@]}" "${clip_pids[@]}" \
+        ${manager_pid:+"$manager_pid"}
     remove_tree "$workdir"
 }
 trap cleanup EXIT

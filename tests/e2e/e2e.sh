@@ -20,8 +20,7 @@ main_wid=""
 clip_pids=()
 
 cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    for pid in "${clip_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    stop_pids ${app_pid:+"$app_pid"} "${clip_pids[@]}"
     remove_tree "$workdir"
 }
 trap cleanup EXIT
