@@ -13,7 +13,10 @@ packages=("$@")
     clang-14 libclang-rt-14-dev valgrind
     xvfb xauth xdotool xclip x11-utils python3 python3-xlib dbus
     # Real desktop components the end-to-end tests start themselves: clipboard managers,
-    copyq parcellite xfce4-clipman
+    copyq parcellite xfce4-clipman diodon
+    # the desktop portal they activate on the session bus, and dbus-launch, which libdbus uses
+    # when a program finds no bus,
+    xdg-desktop-portal xdg-desktop-portal-gtk dbus-x11
     # a headless Wayland compositor with its keyboard and clipboard tools,
     sway wtype wl-clipboard qt6-wayland
     # and the accessibility bus that screen readers read.

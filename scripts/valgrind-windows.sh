@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Valgrind memcheck over the window and runtime tests on the offscreen platform. Fails on any
-# memory error and on definite or indirect leaks; Qt and fontconfig noise is suppressed by
-# tests/quality/valgrind.supp (a reason beside each entry). Logs go to BUILD_DIR/valgrind/.
+# memory error and on definite or indirect leaks. Suppressions go in tests/quality/valgrind.supp,
+# each with its reason; none is needed today. Logs go to BUILD_DIR/valgrind/.
 # Usage: scripts/valgrind-windows.sh [BUILD_DIR]   (default build/default, built beforehand)
 set -euo pipefail
 

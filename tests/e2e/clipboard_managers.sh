@@ -14,18 +14,9 @@ python=/usr/bin/python3
 [ -x "$python" ] || python=python3
 
 # The manager gets a home and a session bus of its own: nothing it writes or starts on the bus
-# (xfconfd, zeitgeist) reaches the real home, and everything ends with the scenario.
-if [ -z "${CIPHERLOOM_E2E_SESSION:-}" ]; then
-    home=$(mktemp -d)
-    trap 'rm -rf "$home"' EXIT
-    mkdir -m 700 "$home/run"
-    status=0
-    env CIPHERLOOM_E2E_SESSION=1 HOME="$home" XDG_CONFIG_HOME="$home/.config" \
-        XDG_DATA_HOME="$home/.local/share" XDG_CACHE_HOME="$home/.cache" \
-        XDG_RUNTIME_DIR="$home/run" \
-        dbus-run-session -- "$0" "$@" || status=$?
-    exit "$status"
-fi
+# (xfconfd, zeitgeist, the desktop portal) reaches the real home, and everything ends with the
+# scenario.
+[ -n "${CIPHERLOOM_E2E_SESSION:-}" ] || exec "$here/session.sh" "$0" "$@"
 
 readonly timeout_s=20
 # Exit is expected within 0.5 s; the bound leaves room for a loaded machine, but not for the
@@ -40,19 +31,10 @@ load_pids=()
 clip_pids=()
 
 cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    for pid in "${load_pids[@]}" "${clip_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    if [ -n "$manager_pid" ]; then
-        # Given time to end by itself (and write what it keeps), then ended for good.
-        kill "$manager_pid" 2>/dev/null || true
-        local i
-        for ((i = 0; i < 100; i++)); do
-            kill -0 "$manager_pid" 2>/dev/null || break
-            sleep 0.05
-        done
-        kill -KILL "$manager_pid" 2>/dev/null || true
-    fi
-    rm -rf "$workdir"
+    # The manager among them is given a moment to end by itself (and write what it keeps).
+    stop_pids ${app_pid:+"$app_pid"} "${load_pids[@]}" "${clip_pids[@]}" \
+        ${manager_pid:+"$manager_pid"}
+    remove_tree "$workdir"
 }
 trap cleanup EXIT
 

@@ -43,7 +43,7 @@ cleanup() {
     stop_pid "$hold_pid"
     stop_pid "$keyboard_pid"
     stop_pid "$sway_pid"
-    rm -rf "$workdir"
+    remove_tree "$workdir"
 }
 trap cleanup EXIT
 

@@ -325,15 +325,18 @@ wait "$pid" 2>/dev/null
 
 
 def window_icon(ctx, failures):
-    for tool in ("xvfb-run", "xdotool", "xprop"):
+    for tool in ("Xvfb", "dbus-daemon", "xdotool", "xprop"):
         if not failures.expect(shutil.which(tool), f"{tool} not installed"):
             return
     program = ctx.deb_root / "usr/bin" / ctx.executable
     if not failures.expect(program.is_file(), f"{program} missing"):
         return
     env = dict(os.environ, PROGRAM=str(program), QT_QPA_PLATFORM="xcb")
-    result = run(["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", "sh", "-c",
-                  WINDOW_ICON_SCRIPT], env=env, timeout=180)
+    # An X server and a session of its own: without a bus, libdbus would start one in the real
+    # home.
+    session = ctx.source_dir / "tests/e2e/session.sh"
+    result = run([str(session), "--x-server", "sh", "-c", WINDOW_ICON_SCRIPT], env=env,
+                 timeout=180)
     if not failures.expect(result.returncode == 0, "no visible window titled Cipherloom:\n"
                            + result.stdout + result.stderr):
         return

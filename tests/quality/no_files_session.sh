@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The program writes no file and never prints a password: one Generate-and-exit session of the
 # real binary with an empty HOME and empty XDG directories, which must still be empty afterwards.
-# It runs as under a desktop, on a session bus of its own: without one libdbus would autolaunch a
-# bus through dbus-launch (dbus-x11) and write ~/.dbus on the program's behalf. The bus and the
-# services it starts (the accessibility bus of at-spi2-core) get separate directories.
-# Usage (under xvfb-run): no_files_session.sh BINARY
+# It runs as under a desktop, on a session bus of its own (tests/e2e/session.sh): without one
+# libdbus would autolaunch a bus through dbus-launch (dbus-x11) and write ~/.dbus on the program's
+# behalf. The bus and the services it starts (the accessibility bus of at-spi2-core) get
+# directories of their own, which session.sh removes with everything they leave.
+# Usage (with an X display, e.g. under tests/e2e/session.sh --x-server): no_files_session.sh BINARY
 set -euo pipefail
 
 bin=$1
@@ -18,11 +19,11 @@ cleanup() {
     if [ -n "$app_pid" ]; then
         kill "$app_pid" 2>/dev/null || true
     fi
-    # dbus-run-session stops its bus once the program has ended.
+    # session.sh stops its bus and what it started once the program has ended.
     if [ -n "$session_pid" ]; then
         wait "$session_pid" 2>/dev/null || true
     fi
-    rm -rf "$root"
+    remove_tree "$root"
 }
 trap cleanup EXIT
 
@@ -33,8 +34,9 @@ fail() {
     exit 1
 }
 
+e2e=$(cd "$(dirname "$0")/../e2e" && pwd)
 # shellcheck source=tests/e2e/common.sh
-source "$(dirname "$0")/../e2e/common.sh"
+source "$e2e/common.sh"
 
 clipboard() { xclip -o -selection clipboard 2>/dev/null || true; }
 clipboard_is_eight_digits() { [[ "$(clipboard)" =~ ^[0-9]{8}$ ]]; }
@@ -44,12 +46,12 @@ dirs=(home config cache data state runtime)
 for d in "${dirs[@]}"; do
     mkdir -m 700 "$root/$d"
 done
-mkdir -m 700 "$root/bus" "$root/bus/home" "$root/bus/runtime"
+mkdir -m 700 "$root/bus"
 
 # Only the program sees the empty directories; xdotool and xclip keep the caller's. The inner
-# shell reports the program's process id, as dbus-run-session does not pass signals on.
+# shell reports the program's process id, so that the program itself can be stopped.
 # shellcheck disable=SC2016 # the inner shell expands $1, $$ and $@
-HOME="$root/bus/home" XDG_RUNTIME_DIR="$root/bus/runtime" dbus-run-session -- \
+"$e2e/session.sh" \
     sh -c 'out=$1 && shift && echo $$ >"$out/pid" && exec "$@" >"$out/stdout" 2>"$out/stderr"' \
     sh "$root" \
     env -u QT_QPA_PLATFORM \
@@ -74,7 +76,7 @@ password=$(clipboard)
 xdotool key --clearmodifiers alt+x
 wait_until app_gone || fail "the program did not end"
 app_pid=""
-# dbus-run-session ends with the program's exit status.
+# session.sh ends with the program's exit status.
 status=0
 wait "$session_pid" || status=$?
 session_pid=""

@@ -48,6 +48,7 @@ private slots:
     void messageBoxSitsOnTheActiveWindow_data();
     void messageBoxSitsOnTheActiveWindow();
     void secretPayloadCarriesTextAndHint();
+    void clipboardIsSetThenCleared_data();
     void clipboardIsSetThenCleared();
     void systemRandomValuesAreFloatsInUnitInterval();
 };
@@ -142,18 +143,51 @@ void QtRuntimeTest::secretPayloadCarriesTextAndHint()
     QCOMPARE(mime->data(u"application/x-copyq-hidden"_s), QByteArray("1"));
 }
 
+void QtRuntimeTest::clipboardIsSetThenCleared_data()
+{
+    QTest::addColumn<int>("refusals");
+    QTest::addColumn<bool>("copied");
+
+    QTest::newRow("nobody else wants the clipboard") << 0 << true;
+    QTest::newRow("a manager taking back the first claim is outlasted") << 1 << true;
+    QTest::newRow("a manager taking back two claims is outlasted") << 2 << true;
+    QTest::newRow("a manager taking back every claim is reported") << 1000 << false;
+}
+
 void QtRuntimeTest::clipboardIsSetThenCleared()
 {
+    QFETCH(int, refusals);
+    QFETCH(bool, copied);
+    const QString managers = u"the manager's last entry"_s;
+
     QtRuntime runtime;
     QClipboard* clipboard = QGuiApplication::clipboard();
-
     QVERIFY(runtime.SetClipboardText("first"));
     // Shares the payload's buffer, as any copy Qt made of the text would.
     const QString firstHeld = clipboard->mimeData()->text();
-    QVERIFY(runtime.SetClipboardText("Xy7$kQ2!"));
-    QCOMPARE(clipboard->text(), u"Xy7$kQ2!"_s);
+
+    // A clipboard manager that puts its own entry back the moment the program claims the
+    // clipboard, as one restoring its history does. The offscreen clipboard reports a change at
+    // once, so the claim is refused before the program looks.
+    bool restoring = false;
+    const auto manager = connect(clipboard, &QClipboard::dataChanged, this, [&] {
+        if (restoring || refusals == 0) {
+            return;
+        }
+        --refusals;
+        restoring = true;
+        auto* entry = new QMimeData;
+        entry->setText(managers);
+        clipboard->setMimeData(entry);
+        restoring = false;
+    });
+    const bool result = runtime.SetClipboardText("Xy7$kQ2!");
+    disconnect(manager);
+
+    QCOMPARE(result, copied);
+    QCOMPARE(clipboard->text(), copied ? u"Xy7$kQ2!"_s : managers);
 #if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
-    QVERIFY(clipboard->mimeData()->hasFormat(kPasswordHint));
+    QCOMPARE(clipboard->mimeData()->hasFormat(kPasswordHint), copied);
 #endif
     // The replaced payload was overwritten before Qt let it go.
     QCOMPARE(firstHeld, QString(5, QChar()));
@@ -162,7 +196,8 @@ void QtRuntimeTest::clipboardIsSetThenCleared()
     QVERIFY(runtime.ClearClipboard());
     QVERIFY(clipboard->text().isEmpty());
     QVERIFY(clipboard->mimeData() == nullptr || clipboard->mimeData()->formats().isEmpty());
-    QCOMPARE(secondHeld, QString(8, QChar()));
+    // Only the program's own payload is overwritten, never what another program put there.
+    QCOMPARE(secondHeld, copied ? QString(8, QChar()) : managers);
 }
 
 void QtRuntimeTest::systemRandomValuesAreFloatsInUnitInterval()

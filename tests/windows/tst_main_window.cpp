@@ -7,6 +7,7 @@
 #include "windows/MainWin.h"
 #include "windows/OptWin.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -116,6 +117,13 @@ T* In(const OptWin& dialog, const QString& name)
 void ClickIn(const OptWin& dialog, const QString& name)
 {
     QTest::mouseClick(In<QAbstractButton>(dialog, name), Qt::LeftButton);
+}
+
+// What a screen reader is told; it keeps to a modal window until that closes.
+bool ReportedModal(QWidget* window)
+{
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(window);
+    return accessible != nullptr && accessible->state().modal;
 }
 
 } // namespace
@@ -484,9 +492,11 @@ void MainWindowTest::exitClearsOnlyAfterAPassword()
 void MainWindowTest::optionsDialogIsMadeOnceAndKept()
 {
     QVERIFY(m_main->OptionsDialog() == nullptr);
+    QVERIFY(!ReportedModal(m_main.get()));
     bool wasModal = false;
     WithDialog([&](OptWin& dialog) {
-        wasModal = dialog.isModal() && QApplication::activeModalWidget() == &dialog;
+        wasModal = dialog.isModal() && QApplication::activeModalWidget() == &dialog &&
+                   ReportedModal(&dialog) && !ReportedModal(m_main.get());
         QCOMPARE(dialog.parentWidget(), m_main.get());
     });
     QVERIFY(wasModal);
