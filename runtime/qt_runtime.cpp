@@ -144,13 +144,16 @@ bool QtRuntime::SetClipboardText(std::string_view text)
         }
         auto* data = MakeSecretMimeData(text);
         ClaimCheck check(*data);
+        // Qt deletes the payload as soon as another program's data replaces it, which can happen
+        // inside setMimeData() itself.
+        const QPointer<QMimeData> offered(data);
         clipboard->setMimeData(data);
-        ScrubLeftoverOffer(data);
+        ScrubLeftoverOffer(offered);
         // The platform hands back our own object only while the window system says we own the
         // clipboard; ownsClipboard() is no proof (X11 keeps it true after a refused claim, macOS
         // and offscreen always say false). Wayland hands it back at once; the check asks the
         // compositor.
-        if (clipboard->mimeData() == data && check.Kept()) {
+        if (offered != nullptr && clipboard->mimeData() == offered && check.Kept()) {
             return true;
         }
     }
