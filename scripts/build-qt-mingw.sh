@@ -86,7 +86,8 @@ fi
     cmake ninja-build mingw-w64 qt6-base-dev qt6-base-dev-tools qt6-translations-l10n \
     googletest xz-utils dpkg-dev \
     wine wine64 nsis \
-    xvfb xauth xdotool xclip x11-utils python3 python3-xlib imagemagick fonts-ipafont-gothic >&2
+    xvfb xauth xdotool xclip x11-utils python3 python3-xlib python3-pefile imagemagick \
+    fonts-ipafont-gothic >&2
 
 if [ -n "$reuse" ]; then
     echo "$prefix"
