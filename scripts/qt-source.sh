@@ -6,6 +6,8 @@
 #   scripts/qt-source.sh fetch DIR              the three verified files into DIR (kept if there)
 #   scripts/qt-source.sh unpack DIR SRC         dpkg-source -x of DIR's .dsc into SRC (patched)
 #   scripts/qt-source.sh check-provenance FILE  exit 0 when a toolchain's PROVENANCE names it
+#   scripts/qt-source.sh fetch-translations DIR the same for qt6-translations 6.4.2-1, the source
+#                                               of the Japanese texts the Windows packages ship
 #
 # Other scripts may source this file for the qt_source_* variables and functions.
 set -euo pipefail
@@ -27,14 +29,39 @@ qt_source_checksums() {
         "$qt_source_debian_sha256" "$qt_source_debian"
 }
 
+# qtbase_ja.qm comes from the build machine's qt6-translations-l10n, built from this source.
+qt_translations_package=qt6-translations
+qt_translations_version=6.4.2-1
+qt_translations_checksums() {
+    printf '%s  %s\n' \
+        e31780b5179c3fa3ede0cc8adc2f65e7d15b4318ad1f05875be93de46d3d3c42 \
+        "${qt_translations_package}_${qt_translations_version}.dsc" \
+        bbe0291502c2604b72fef730e1935bd22f8b921d8c473250f298a723b2a9c496 \
+        "${qt_translations_package}_${qt_translations_version%-*}.orig.tar.xz" \
+        1f7fcb08934bfcdf44e65dc987a396e32290780817a4e8dd672142e20f4fd327 \
+        "${qt_translations_package}_${qt_translations_version}.debian.tar.xz"
+}
+
 qt_source_verified() {
     (cd "$1" && qt_source_checksums | sha256sum --check --quiet --status 2>/dev/null)
 }
 
 qt_source_fetch() {
-    local dir="$1" sudo=""
+    debian_source_fetch "$1" "$qt_source_package" "$qt_source_version" qt_source_checksums
+}
+
+qt_translations_fetch() {
+    debian_source_fetch "$1" "$qt_translations_package" "$qt_translations_version" \
+        qt_translations_checksums
+}
+
+# debian_source_fetch DIR PACKAGE VERSION CHECKSUMS: the source package's files into DIR, checked
+# against what the function CHECKSUMS prints (sha256sum -c input); nothing is fetched when DIR
+# holds them already.
+debian_source_fetch() {
+    local dir="$1" package="$2" version="$3" checksums="$4" sudo=""
     mkdir -p "$dir"
-    if qt_source_verified "$dir"; then
+    if (cd "$dir" && "$checksums" | sha256sum --check --quiet --status 2>/dev/null); then
         return 0
     fi
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -46,13 +73,13 @@ qt_source_fetch() {
         $sudo apt-get update -qq
     fi
     # A deb-src line whose index was never downloaded knows no source packages yet: update once.
-    if ! (cd "$dir" && apt-get source --download-only "$qt_source_package=$qt_source_version"); then
+    if ! (cd "$dir" && apt-get source --download-only "$package=$version"); then
         $sudo apt-get update -qq
-        (cd "$dir" && apt-get source --download-only "$qt_source_package=$qt_source_version")
+        (cd "$dir" && apt-get source --download-only "$package=$version")
     fi
     # apt checked them against the archive's signed index; the pins also hold if that index changes.
-    if ! (cd "$dir" && qt_source_checksums | sha256sum --check --quiet); then
-        echo "$dir: $qt_source_package $qt_source_version is not the source this script pins" >&2
+    if ! (cd "$dir" && "$checksums" | sha256sum --check --quiet); then
+        echo "$dir: $package $version is not the source this script pins" >&2
         return 1
     fi
 }
@@ -89,9 +116,10 @@ qt_source_check_provenance() {
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-    usage="usage: $0 fetch DIR | unpack DIR SRC | check-provenance FILE"
+    usage="usage: $0 fetch DIR | unpack DIR SRC | check-provenance FILE | fetch-translations DIR"
     case "${1:-} $#" in
         "fetch 2") qt_source_fetch "$2" >&2 ;;
+        "fetch-translations 2") qt_translations_fetch "$2" >&2 ;;
         "unpack 3") qt_source_unpack "$2" "$3" >&2 ;;
         "check-provenance 2")
             why="$(qt_source_check_provenance "$2" 2>&1)" || {

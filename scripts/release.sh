@@ -162,29 +162,24 @@ sources="${CIPHERLOOM_TOOLCHAIN_DIR:-$HOME/.cache/cipherloom}/sources"
 qt_source="$stage/qt-source"
 mkdir -p "$qt_source"
 missing=()
-fetch_translations() {
-    local dir="$sources/qt6-translations" sums
-    sums="$(printf '%s  %s\n' \
-        e31780b5179c3fa3ede0cc8adc2f65e7d15b4318ad1f05875be93de46d3d3c42 qt6-translations_6.4.2-1.dsc \
-        bbe0291502c2604b72fef730e1935bd22f8b921d8c473250f298a723b2a9c496 \
-        qt6-translations_6.4.2.orig.tar.xz \
-        1f7fcb08934bfcdf44e65dc987a396e32290780817a4e8dd672142e20f4fd327 \
-        qt6-translations_6.4.2-1.debian.tar.xz)"
-    mkdir -p "$dir"
-    if ! (cd "$dir" && sha256sum --check --quiet --status <<<"$sums" 2>/dev/null); then
-        (cd "$dir" && apt-get source --download-only qt6-translations=6.4.2-1 >&2) || true
-    fi
+# shellcheck source=scripts/qt-source.sh
+source "$repo/scripts/qt-source.sh"
+# copy_verified DIR CHECKSUMS: each file that matches its pin goes into qt-source/; the others
+# are noted as missing.
+copy_verified() {
+    local sum name
     while read -r sum name; do
-        if (cd "$dir" && sha256sum --check --quiet --status <<<"$sum  $name" 2>/dev/null); then
-            cp "$dir/$name" "$qt_source/"
+        if (cd "$1" && sha256sum --check --quiet --status <<<"$sum  $name" 2>/dev/null); then
+            cp "$1/$name" "$qt_source/"
         else
             missing+=("$name  $sum")
         fi
-    done <<<"$sums"
+    done < <("$2")
 }
-"$repo/scripts/qt-source.sh" fetch "$sources/qt6-base" || missing+=("qt6-base 6.4.2+dfsg-10")
-cp "$sources"/qt6-base/qt6-base_* "$qt_source/" 2>/dev/null || true
-fetch_translations
+qt_source_fetch "$sources/qt6-base" >&2 || true
+copy_verified "$sources/qt6-base" qt_source_checksums
+qt_translations_fetch "$sources/qt6-translations" >&2 || true
+copy_verified "$sources/qt6-translations" qt_translations_checksums
 cp scripts/build-qt-mingw.sh scripts/qt-source.sh "$qt_source/"
 for record in mingw-w64-toolchain.cmake PROVENANCE config.summary; do
     if [ -f "$qt_prefix/$record" ]; then
