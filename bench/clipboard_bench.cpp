@@ -29,7 +29,7 @@ void FailClipboard(benchmark::State& state, const char* why)
 GenerationSettings Strongest()
 {
     GenerationSettings settings;
-    settings.MainType = static_cast<std::uint8_t>(CharClass::AlphanumericSymbols);
+    settings.MainType = CharClass::AlphanumericSymbols;
     return settings;
 }
 

@@ -41,8 +41,8 @@ constexpr Row kRows[] = {
 GenerationSettings SettingsFor(const Row& row)
 {
     GenerationSettings settings;
-    settings.MainType = static_cast<std::uint8_t>(row.charClass);
-    settings.MainOpt = static_cast<std::uint8_t>(row.caseOpt);
+    settings.MainType = row.charClass;
+    settings.MainOpt = row.caseOpt;
     return settings;
 }
 

@@ -160,11 +160,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     GenerationSettings settings;
-    settings.MainType = static_cast<std::uint8_t>(data[0] % kClassCount);
-    settings.MainOpt = static_cast<std::uint8_t>(data[1] % kCaseCount);
-    settings.SwitchMode = static_cast<std::uint8_t>(data[2] % kModeCount);
-    settings.SpecialType = static_cast<std::uint8_t>(data[3] % kClassCount);
-    settings.SpecialOpt = static_cast<std::uint8_t>(data[4] % kCaseCount);
+    settings.MainType = static_cast<CharClass>(data[0] % kClassCount);
+    settings.MainOpt = static_cast<CaseOpt>(data[1] % kCaseCount);
+    settings.SwitchMode = static_cast<PositionMode>(data[2] % kModeCount);
+    settings.SpecialType = static_cast<CharClass>(data[3] % kClassCount);
+    settings.SpecialOpt = static_cast<CaseOpt>(data[4] % kCaseCount);
     const std::uint8_t loneCode = data[kSettingsBytes];
 
     std::vector<std::u16string> parts = SplitUnits(data + kHeaderBytes, size - kHeaderBytes);

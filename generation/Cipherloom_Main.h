@@ -32,15 +32,17 @@ enum class PositionMode : std::uint8_t
 // the option buttons selected at start; never reset during a run.
 struct GenerationSettings
 {
-    std::uint8_t MainType = 0;    // CharClass of ordinary positions
-    std::uint8_t MainOpt = 0;     // CaseOpt of ordinary positions
-    std::uint8_t SwitchMode = 0;  // PositionMode
-    std::uint8_t SpecialType = 0; // CharClass of special positions
-    std::uint8_t SpecialOpt = 0;  // CaseOpt of special positions
-    std::uint8_t RangeStart = 0;  // written only by a successful range check
+    CharClass MainType = CharClass::Digits; // ordinary positions
+    CaseOpt MainOpt = CaseOpt::All;
+    PositionMode SwitchMode = PositionMode::Off;
+    CharClass SpecialType = CharClass::Digits; // special positions
+    CaseOpt SpecialOpt = CaseOpt::All;
+    std::uint8_t RangeStart = 0; // written only by a successful range check
     std::uint8_t RangeEnd = 0;
 
     friend bool operator==(const GenerationSettings&, const GenerationSettings&) = default;
 };
+// One byte a field; with a fixed underlying type, any byte is a valid value of each enumeration.
+static_assert(sizeof(GenerationSettings) == 7);
 
 } // namespace cipherloom

@@ -91,8 +91,7 @@ PositionPlan BuildPositionPlan(const GenerationSettings& settings, std::int16_t 
     if (length < kMinLength || length > kMaxLength) {
         throw std::out_of_range("password length outside 1..32");
     }
-    const auto mode = static_cast<PositionMode>(settings.SwitchMode);
-    if (mode == PositionMode::Range && settings.RangeEnd > kMaxLength) {
+    if (settings.SwitchMode == PositionMode::Range && settings.RangeEnd > kMaxLength) {
         throw std::out_of_range("special range ends beyond position 32");
     }
 
@@ -103,7 +102,7 @@ PositionPlan BuildPositionPlan(const GenerationSettings& settings, std::int16_t 
     }
 
     const std::uint8_t special = MakePositionCode(settings.SpecialType, settings.SpecialOpt);
-    switch (mode) {
+    switch (settings.SwitchMode) {
     case PositionMode::First:
         plan[1] = special;
         break;

@@ -16,9 +16,10 @@ inline constexpr std::int16_t kMaxLength = 32;
 // One PositionCode (class * 4 + case + 1) per position; index 0 is never drawn.
 using PositionPlan = std::array<std::uint8_t, kMaxLength + 1>;
 
-constexpr std::uint8_t MakePositionCode(std::uint8_t charClass, std::uint8_t caseOpt)
+constexpr std::uint8_t MakePositionCode(CharClass charClass, CaseOpt caseOpt)
 {
-    return static_cast<std::uint8_t>(charClass * 4 + caseOpt + 1);
+    const int code = static_cast<int>(charClass) * 4 + static_cast<int>(caseOpt) + 1;
+    return static_cast<std::uint8_t>(code);
 }
 
 // Throws std::out_of_range for a length outside 1..32 or, in range mode, a range end above 32.

@@ -10,7 +10,6 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFile>
-#include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,36 +21,38 @@
 namespace cipherloom {
 namespace {
 
-using layout::ControlRow;
 using layout::FontRole;
-using layout::Kind;
 using layout::kNoIndex;
 
 constexpr FontRole N = FontRole::Normal;
 constexpr FontRole S = FontRole::Small;
 
-// clang-format off
-constexpr std::array kControls{
-    // name, kind, Index, caption, left, top, width, height (twips), parent frame, font, flags,
-    // accessible name; in tab order.
-    ControlRow{"Label1",    Kind::Label,        kNoIndex, u"文字数(&L)",     360,  480,  975,  255,  {},       S,               0,                      {}},
-    ControlRow{"StrLength", Kind::NumberField,  kNoIndex, u"8",              1440, 360,  495,  375,  {},       N,               0,                      u"文字数"},
-    ControlRow{"Label2",    Kind::Label,        kNoIndex, u"（1～32）",      2040, 480,  975,  255,  {},       N,               0,                      {}},
-    ControlRow{"Type",      Kind::OptionButton, 0,        u"数字(&Q)",       360,  1200, 1215, 375,  {},       N,               layout::kChecked,       {}},
-    ControlRow{"Type",      Kind::OptionButton, 1,        u"英字(&W)",       1560, 1200, 1215, 375,  {},       N,               0,                      {}},
-    ControlRow{"Type",      Kind::OptionButton, 2,        u"英数字(&E)",     2760, 1200, 1455, 375,  {},       N,               0,                      {}},
-    ControlRow{"Type",      Kind::OptionButton, 3,        u"英数字記号(&R)", 4200, 1200, 1815, 375,  {},       N,               0,                      {}},
-    ControlRow{"Frame1",    Kind::Frame,        kNoIndex, u"英字について",   1320, 1680, 4575, 735,  {},       S,               layout::kHidden,        {}},
-    ControlRow{"Opt",       Kind::OptionButton, 0,        u"全て(&A)",       120,  240,  975,  375,  "Frame1", S,               layout::kChecked,       {}},
-    ControlRow{"Opt",       Kind::OptionButton, 1,        u"小文字のみ(&S)", 1200, 240,  1575, 375,  "Frame1", S,               0,                      {}},
-    ControlRow{"Opt",       Kind::OptionButton, 2,        u"大文字のみ(&D)", 2880, 240,  1575, 375,  "Frame1", S,               0,                      {}},
-    ControlRow{"Label4",    Kind::Label,        kNoIndex, u"パスワード",     480,  2760, 1095, 255,  {},       N,               0,                      {}},
-    ControlRow{"PassWord",  Kind::Label,        kNoIndex, u"",               1680, 2640, 4215, 375,  {},       FontRole::Fixed, layout::kDisplay,       {}},
-    ControlRow{"Command1",  Kind::Button,       kNoIndex, u"生成(&C)",       480,  3480, 1335, 495,  {},       N,               layout::kDefaultButton, {}},
-    ControlRow{"Command2",  Kind::Button,       kNoIndex, u"終了(&X)",       4440, 3480, 1335, 495,  {},       N,               0,                      {}},
-    ControlRow{"Command3",  Kind::Button,       kNoIndex, u"オプション(&O)", 4200, 240,  1815, 495,  {},       N,               0,                      {}},
-};
-// clang-format on
+void MakeControls(QWidget& window, MainControls& ui)
+{
+    // clang-format off
+    const layout::ControlRow rows[] = {
+        // name, control, Index, caption, left, top, width, height (twips), parent frame, font,
+        // flags, accessible name; in tab order.
+        {"Label1",    &ui.Label1,    kNoIndex, u"文字数(&L)",     360,  480,  975,  255,  {},         S,               0,                      {}},
+        {"StrLength", &ui.StrLength, kNoIndex, u"8",              1440, 360,  495,  375,  {},         N,               0,                      u"文字数"},
+        {"Label2",    &ui.Label2,    kNoIndex, u"（1～32）",      2040, 480,  975,  255,  {},         N,               0,                      {}},
+        {"Type",      &ui.Type,      0,        u"数字(&Q)",       360,  1200, 1215, 375,  {},         N,               layout::kChecked,       {}},
+        {"Type",      &ui.Type,      1,        u"英字(&W)",       1560, 1200, 1215, 375,  {},         N,               0,                      {}},
+        {"Type",      &ui.Type,      2,        u"英数字(&E)",     2760, 1200, 1455, 375,  {},         N,               0,                      {}},
+        {"Type",      &ui.Type,      3,        u"英数字記号(&R)", 4200, 1200, 1815, 375,  {},         N,               0,                      {}},
+        {"Frame1",    &ui.Frame1,    kNoIndex, u"英字について",   1320, 1680, 4575, 735,  {},         S,               layout::kHidden,        {}},
+        {"Opt",       &ui.Opt,       0,        u"全て(&A)",       120,  240,  975,  375,  &ui.Frame1, S,               layout::kChecked,       {}},
+        {"Opt",       &ui.Opt,       1,        u"小文字のみ(&S)", 1200, 240,  1575, 375,  &ui.Frame1, S,               0,                      {}},
+        {"Opt",       &ui.Opt,       2,        u"大文字のみ(&D)", 2880, 240,  1575, 375,  &ui.Frame1, S,               0,                      {}},
+        {"Label4",    &ui.Label4,    kNoIndex, u"パスワード",     480,  2760, 1095, 255,  {},         N,               0,                      {}},
+        {"PassWord",  &ui.PassWord,  kNoIndex, u"",               1680, 2640, 4215, 375,  {},         FontRole::Fixed, layout::kDisplay,       {}},
+        {"Command1",  &ui.Command1,  kNoIndex, u"生成(&C)",       480,  3480, 1335, 495,  {},         N,               layout::kDefaultButton, {}},
+        {"Command2",  &ui.Command2,  kNoIndex, u"終了(&X)",       4440, 3480, 1335, 495,  {},         N,               0,                      {}},
+        {"Command3",  &ui.Command3,  kNoIndex, u"オプション(&O)", 4200, 240,  1815, 495,  {},         N,               0,                      {}},
+    };
+    // clang-format on
+    layout::BuildControls(window, rows);
+}
 
 constexpr std::u16string_view kClipboardNotClearedMessage =
     u"クリップボードを消去できませんでした。";
@@ -92,33 +93,26 @@ MainWin::MainWin(RuntimeServices& services, QWidget* parent)
     }
     setFixedSize(layout::ToPixels(kClientWidthTwips), layout::ToPixels(kClientHeightTwips));
 
-    const layout::Controls controls = layout::BuildControls(*this, kControls);
-    m_strLength = controls.Get<QLineEdit>("StrLength");
-    m_passWord = controls.Get<QLabel>("PassWord");
-    m_frame1 = controls.Get<QGroupBox>("Frame1");
+    MakeControls(*this, m_ui);
     // Alt+L puts the caret into the length field.
-    controls.Get<QLabel>("Label1")->setBuddy(m_strLength);
+    m_ui.Label1->setBuddy(m_ui.StrLength);
     // A screen reader reads the password itself as the display's name and hears that it is the
     // password from its label, so the name is never set to a fixed string.
-    auto* passwordCaption = controls.Get<QLabel>("Label4");
-    passwordCaption->setBuddy(m_passWord);
-    m_passWord->setAccessibleDescription(passwordCaption->text());
-    layout::FitFontToCharacters(*m_passWord, kMaxLength);
+    m_ui.Label4->setBuddy(m_ui.PassWord);
+    m_ui.PassWord->setAccessibleDescription(m_ui.Label4->text());
+    layout::FitFontToCharacters(*m_ui.PassWord, kMaxLength);
 
-    connect(controls.Group("Type"), &QButtonGroup::idClicked, this, &MainWin::Type_Click);
-    connect(controls.Group("Opt"), &QButtonGroup::idClicked, this, &MainWin::Opt_Click);
-    m_command1 = controls.Get<QPushButton>("Command1");
-    connect(m_command1, &QPushButton::clicked, this, &MainWin::Command1_Click);
-    connect(controls.Get<QPushButton>("Command2"), &QPushButton::clicked, this,
-            &MainWin::Command2_Click);
-    connect(controls.Get<QPushButton>("Command3"), &QPushButton::clicked, this,
-            &MainWin::Command3_Click);
+    connect(m_ui.Type, &QButtonGroup::idClicked, this, &MainWin::Type_Click);
+    connect(m_ui.Opt, &QButtonGroup::idClicked, this, &MainWin::Opt_Click);
+    connect(m_ui.Command1, &QPushButton::clicked, this, &MainWin::Command1_Click);
+    connect(m_ui.Command2, &QPushButton::clicked, this, &MainWin::Command2_Click);
+    connect(m_ui.Command3, &QPushButton::clicked, this, &MainWin::Command3_Click);
 
     // After the button's own focus handling, which drops the default flag outside a dialog.
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
                            [this](QWidget* /*old*/, QWidget* now) { KeepGenerateDefault(now); });
 
-    m_strLength->setFocus();
+    m_ui.StrLength->setFocus();
 }
 
 MainWin::~MainWin()
@@ -130,33 +124,33 @@ MainWin::~MainWin()
 
 std::u16string MainWin::LengthText() const
 {
-    return m_strLength->text().toStdU16String();
+    return m_ui.StrLength->text().toStdU16String();
 }
 
 void MainWin::SetLengthReadOnly(bool readOnly)
 {
-    m_strLength->setReadOnly(readOnly);
+    m_ui.StrLength->setReadOnly(readOnly);
     // setReadOnly() turns the input method back on; the field takes digits only.
-    m_strLength->setAttribute(Qt::WA_InputMethodEnabled, false);
+    m_ui.StrLength->setAttribute(Qt::WA_InputMethodEnabled, false);
 }
 
 void MainWin::ShowPassword(std::string_view password)
 {
     ScrubPassword();
-    m_passWord->setText(
+    m_ui.PassWord->setText(
         QString::fromLatin1(password.data(), static_cast<qsizetype>(password.size())));
 }
 
 void MainWin::Type_Click(int Index)
 {
     // MainOpt stays as it is while the frame is hidden.
-    m_frame1->setVisible(Index != static_cast<int>(CharClass::Digits));
-    m_settings.MainType = static_cast<std::uint8_t>(Index);
+    m_ui.Frame1->setVisible(Index != static_cast<int>(CharClass::Digits));
+    m_settings.MainType = static_cast<CharClass>(Index);
 }
 
 void MainWin::Opt_Click(int Index)
 {
-    m_settings.MainOpt = static_cast<std::uint8_t>(Index);
+    m_settings.MainOpt = static_cast<CaseOpt>(Index);
 }
 
 void MainWin::Command1_Click()
@@ -206,7 +200,7 @@ void MainWin::closeEvent(QCloseEvent* event)
 void MainWin::ClearClipboardIfPasswordShown()
 {
     // A password made in this run may still be on the clipboard; anything else is left alone.
-    if (m_passWord->text().isEmpty()) {
+    if (m_ui.PassWord->text().isEmpty()) {
         return;
     }
     if (!m_services.ClearClipboard()) {
@@ -221,7 +215,7 @@ void MainWin::ClearClipboardIfPasswordShown()
 void MainWin::ScrubPassword()
 {
     // text() shares the label's buffer: the zeros land in the label's own copy.
-    WipeInPlace(m_passWord->text());
+    WipeInPlace(m_ui.PassWord->text());
 }
 
 void MainWin::KeepGenerateDefault(QWidget* focused)
@@ -229,9 +223,10 @@ void MainWin::KeepGenerateDefault(QWidget* focused)
     // As in a dialog: another push button with the focus takes Enter and the default frame;
     // everywhere else in the window Generate is the default again.
     auto* button = qobject_cast<QPushButton*>(focused);
-    const bool otherButton = button != nullptr && button != m_command1 && button->window() == this;
+    const bool otherButton =
+        button != nullptr && button != m_ui.Command1 && button->window() == this;
     if (focused == nullptr || focused->window() == this) {
-        m_command1->setDefault(!otherButton);
+        m_ui.Command1->setDefault(!otherButton);
     }
 }
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+class QButtonGroup;
 class QCloseEvent;
-class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -19,6 +19,22 @@ class QPushButton;
 namespace cipherloom {
 
 class OptWin;
+
+// The main window's controls, made from its layout table; an option array is its group.
+struct MainControls
+{
+    QLabel* Label1 = nullptr;
+    QLineEdit* StrLength = nullptr;
+    QLabel* Label2 = nullptr;
+    QButtonGroup* Type = nullptr;
+    QWidget* Frame1 = nullptr;
+    QButtonGroup* Opt = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* PassWord = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+};
 
 // The start-up window: length, class and case of ordinary positions, the last password and the
 // Generate, Exit and Options buttons. It owns the run's GenerationSettings.
@@ -57,11 +73,8 @@ private:
 
     RuntimeServices& m_services;
     GenerationSettings m_settings;
-    QLineEdit* m_strLength = nullptr;
-    QLabel* m_passWord = nullptr;
-    QPushButton* m_command1 = nullptr;
+    MainControls m_ui;
     QMetaObject::Connection m_focusWatch;
-    QGroupBox* m_frame1 = nullptr;
     OptWin* m_optWin = nullptr;
 };
 

@@ -6,12 +6,27 @@
 #include <QDialog>
 
 class QButtonGroup;
-class QGroupBox;
 class QHideEvent;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace cipherloom {
+
+// The options dialog's controls, made from its layout table; an option array is its group.
+struct OptControls
+{
+    QButtonGroup* Switch = nullptr;
+    QLineEdit* SPos = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* EPos = nullptr;
+    QWidget* Frame2 = nullptr;
+    QButtonGroup* Type = nullptr;
+    QWidget* Frame1 = nullptr;
+    QButtonGroup* Opt = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+};
 
 // Gives the first, the last or a range of positions a class and case of their own. Clicks take
 // effect at once; OK checks and stores the range, Cancel turns the special positions off.
@@ -41,12 +56,7 @@ protected:
 private:
     GenerationSettings& m_settings;
     RuntimeServices& m_services;
-    QButtonGroup* m_switch = nullptr;
-    QLineEdit* m_sPos = nullptr;
-    QLabel* m_label1 = nullptr;
-    QLineEdit* m_ePos = nullptr;
-    QWidget* m_frame2 = nullptr;
-    QGroupBox* m_frame1 = nullptr;
+    OptControls m_ui;
 };
 
 } // namespace cipherloom

@@ -153,68 +153,128 @@ QString ObjectName(const ControlRow& row)
     return name;
 }
 
-QWidget* MakeLabel(const ControlRow& row, QWidget* parent)
+// Makes each row's control in its slot; what the rows share lasts from one row to the next.
+class Builder final
 {
-    auto* label = new QLabel(parent);
-    // Plain text: a password such as "<b>" must never be read as markup.
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setText(FromUtf16(row.caption));
-    if ((row.flags & kDisplay) != 0) {
-        label->setFrameStyle(QFrame::Box | QFrame::Plain);
-        label->setLineWidth(1);
-        label->setAutoFillBackground(true);
-        // The text-field white, which Windows calls the window background.
-        label->setBackgroundRole(QPalette::Base);
-        label->setAlignment(Qt::AlignCenter);
+    Q_DISABLE_COPY_MOVE(Builder)
+
+public:
+    explicit Builder(QWidget& window)
+        : m_window(window), m_optionStyle(new OptionButtonStyle),
+          m_accessKeys(new ImmediateAccessKey(&window))
+    {
+        m_optionStyle->setParent(&window);
     }
-    return label;
-}
 
-QWidget* MakeNumberField(const ControlRow& row, QWidget* parent)
-{
-    auto* field = new QLineEdit(parent);
-    field->setMaxLength(kNumberFieldMaxLength);
-    field->setText(FromUtf16(row.caption));
-    // Digits only: no input method composition on focus.
-    field->setAttribute(Qt::WA_InputMethodEnabled, false);
-    field->setInputMethodHints(Qt::ImhDigitsOnly);
-    return field;
-}
-
-QWidget* MakeFrame(const ControlRow& row, QWidget* parent)
-{
-    if ((row.flags & kNoBorder) != 0) {
-        return new QWidget(parent);
+    void Add(const ControlRow& row, QLabel*& slot)
+    {
+        auto* label = new QLabel(Parent(row));
+        // Plain text: a password such as "<b>" must never be read as markup.
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setText(FromUtf16(row.caption));
+        if ((row.flags & kDisplay) != 0) {
+            label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            label->setLineWidth(1);
+            label->setAutoFillBackground(true);
+            // The text-field white, which Windows calls the window background.
+            label->setBackgroundRole(QPalette::Base);
+            label->setAlignment(Qt::AlignCenter);
+        }
+        Place(*label, row);
+        if ((row.flags & kDisplay) == 0) {
+            GrowToFitCaption(*label);
+        }
+        Finish(*label, row);
+        slot = label;
     }
-    return new QGroupBox(FromUtf16(row.caption), parent);
-}
 
-QWidget* MakeButton(const ControlRow& row, QWidget* parent)
-{
-    auto* button = new QPushButton(FromUtf16(row.caption), parent);
-    // Enter presses the focused button, as on Windows, in a dialog or not.
-    button->setAutoDefault(true);
-    button->setDefault((row.flags & kDefaultButton) != 0);
-    return button;
-}
-
-QWidget* MakeWidget(const ControlRow& row, QWidget* parent)
-{
-    switch (row.kind) {
-    case Kind::Label:
-        return MakeLabel(row, parent);
-    case Kind::NumberField:
-        return MakeNumberField(row, parent);
-    case Kind::OptionButton:
-        return new QRadioButton(FromUtf16(row.caption), parent);
-    case Kind::Frame:
-        return MakeFrame(row, parent);
-    case Kind::Button:
-        return MakeButton(row, parent);
+    void Add(const ControlRow& row, QLineEdit*& slot)
+    {
+        auto* field = new QLineEdit(Parent(row));
+        field->setMaxLength(kNumberFieldMaxLength);
+        field->setText(FromUtf16(row.caption));
+        // Digits only: no input method composition on focus.
+        field->setAttribute(Qt::WA_InputMethodEnabled, false);
+        field->setInputMethodHints(Qt::ImhDigitsOnly);
+        Place(*field, row);
+        Finish(*field, row);
+        slot = field;
     }
-    Q_UNREACHABLE();
-}
+
+    // One option button of the array, whose group the first row creates.
+    void Add(const ControlRow& row, QButtonGroup*& slot)
+    {
+        auto* button = new QRadioButton(FromUtf16(row.caption), Parent(row));
+        Place(*button, row);
+        if (slot == nullptr) {
+            slot = new QButtonGroup(&m_window);
+            slot->setExclusive(true);
+        }
+        slot->addButton(button, row.index);
+        button->setChecked((row.flags & kChecked) != 0);
+        button->setStyle(m_optionStyle);
+        GrowToFitCaption(*button);
+        button->installEventFilter(m_accessKeys);
+        Finish(*button, row);
+    }
+
+    void Add(const ControlRow& row, QWidget*& slot)
+    {
+        QWidget* frame = (row.flags & kNoBorder) != 0
+                             ? new QWidget(Parent(row))
+                             : new QGroupBox(FromUtf16(row.caption), Parent(row));
+        Place(*frame, row);
+        Finish(*frame, row);
+        slot = frame;
+    }
+
+    void Add(const ControlRow& row, QPushButton*& slot)
+    {
+        auto* button = new QPushButton(FromUtf16(row.caption), Parent(row));
+        // Enter presses the focused button, as on Windows, in a dialog or not.
+        button->setAutoDefault(true);
+        button->setDefault((row.flags & kDefaultButton) != 0);
+        Place(*button, row);
+        button->installEventFilter(m_accessKeys);
+        Finish(*button, row);
+        slot = button;
+    }
+
+private:
+    QWidget* Parent(const ControlRow& row) const
+    {
+        return row.parent == nullptr ? &m_window : *row.parent;
+    }
+
+    static void Place(QWidget& widget, const ControlRow& row)
+    {
+        widget.setObjectName(ObjectName(row));
+        widget.setGeometry(ToPixels(row.left), ToPixels(row.top), ToPixels(row.width),
+                           ToPixels(row.height));
+        widget.setFont(MakeFont(row.font));
+        widget.setAccessibleName(row.accessibleName.empty() ? WithoutAccessKey(row.caption)
+                                                            : FromUtf16(row.accessibleName));
+    }
+
+    void Finish(QWidget& widget, const ControlRow& row)
+    {
+        if ((row.flags & kHidden) != 0) {
+            widget.hide();
+        }
+        if ((widget.focusPolicy() & Qt::TabFocus) != 0) {
+            if (m_previousInTabOrder != nullptr) {
+                QWidget::setTabOrder(m_previousInTabOrder, &widget);
+            }
+            m_previousInTabOrder = &widget;
+        }
+    }
+
+    QWidget& m_window;
+    OptionButtonStyle* m_optionStyle;
+    ImmediateAccessKey* m_accessKeys;
+    QWidget* m_previousInTabOrder = nullptr;
+};
 
 } // namespace
 
@@ -268,95 +328,12 @@ QString WithoutAccessKey(std::u16string_view caption)
     return FromUtf16(caption);
 }
 
-QButtonGroup* Controls::Group(std::string_view name) const
+void BuildControls(QWidget& window, std::span<const ControlRow> rows)
 {
-    for (const GroupEntry& entry : m_groups) {
-        if (entry.name == name) {
-            return entry.group;
-        }
-    }
-    FailLookup(name);
-}
-
-QWidget* Controls::Find(std::string_view name, int index) const
-{
-    for (const Entry& entry : m_widgets) {
-        if (entry.name == name && entry.index == index) {
-            return entry.widget;
-        }
-    }
-    return nullptr;
-}
-
-void Controls::FailLookup(std::string_view name)
-{
-    // A window asking for a control its own table lacks is a programming error.
-    qFatal("layout: no control named %.*s of the expected kind", static_cast<int>(name.size()),
-           name.data());
-}
-
-Controls BuildControls(QWidget& window, std::span<const ControlRow> rows)
-{
-    Controls controls;
-    QWidget* previousInTabOrder = nullptr;
-    auto* optionStyle = new OptionButtonStyle;
-    optionStyle->setParent(&window);
-    auto* accessKeys = new ImmediateAccessKey(&window);
-
+    Builder builder(window);
     for (const ControlRow& row : rows) {
-        QWidget* parent = row.parent.empty() ? &window : controls.Find(row.parent, kNoIndex);
-        if (parent == nullptr) {
-            Controls::FailLookup(row.parent);
-        }
-
-        QWidget* widget = MakeWidget(row, parent);
-        widget->setObjectName(ObjectName(row));
-        widget->setGeometry(ToPixels(row.left), ToPixels(row.top), ToPixels(row.width),
-                            ToPixels(row.height));
-        widget->setFont(MakeFont(row.font));
-        widget->setAccessibleName(row.accessibleName.empty() ? WithoutAccessKey(row.caption)
-                                                             : FromUtf16(row.accessibleName));
-
-        if (row.kind == Kind::OptionButton) {
-            QButtonGroup* group = nullptr;
-            for (const Controls::GroupEntry& entry : controls.m_groups) {
-                if (entry.name == row.name) {
-                    group = entry.group;
-                }
-            }
-            if (group == nullptr) {
-                group = new QButtonGroup(&window);
-                group->setExclusive(true);
-                controls.m_groups.push_back({row.name, group});
-            }
-            auto* button = static_cast<QRadioButton*>(widget);
-            group->addButton(button, row.index);
-            button->setChecked((row.flags & kChecked) != 0);
-            button->setStyle(optionStyle);
-            GrowToFitCaption(*button);
-        }
-
-        if (row.kind == Kind::Label && (row.flags & kDisplay) == 0) {
-            GrowToFitCaption(*static_cast<QLabel*>(widget));
-        }
-        if (row.kind == Kind::OptionButton || row.kind == Kind::Button) {
-            widget->installEventFilter(accessKeys);
-        }
-
-        if ((row.flags & kHidden) != 0) {
-            widget->hide();
-        }
-
-        if ((widget->focusPolicy() & Qt::TabFocus) != 0) {
-            if (previousInTabOrder != nullptr) {
-                QWidget::setTabOrder(previousInTabOrder, widget);
-            }
-            previousInTabOrder = widget;
-        }
-
-        controls.m_widgets.push_back({row.name, row.index, widget});
+        std::visit([&](auto* slot) { builder.Add(row, *slot); }, row.control);
     }
-    return controls;
 }
 
 } // namespace cipherloom::layout

@@ -1,16 +1,17 @@
 #pragma once
 
-#include <QObject>
 #include <QString>
 
 #include <cstdint>
 #include <span>
 #include <string_view>
-#include <vector>
+#include <variant>
 
 class QButtonGroup;
 class QFont;
 class QLabel;
+class QLineEdit;
+class QPushButton;
 class QWidget;
 
 namespace cipherloom::layout {
@@ -21,14 +22,11 @@ inline constexpr int kTwipsPerPixel = 15;
 
 inline constexpr int kNoIndex = -1;
 
-enum class Kind : std::uint8_t
-{
-    Label,
-    NumberField, // a text box that takes a whole number of at most two characters
-    OptionButton,
-    Frame, // captioned and bordered, or a bare container with kNoBorder
-    Button,
-};
+// Where a row's control goes; its type says what is made: a label, a text box that takes a whole
+// number of at most two characters, one option button of an array (the array's exclusive group,
+// whose ids are the Index values), a frame (captioned and bordered, or a bare container with
+// kNoBorder), or a push button.
+using ControlSlot = std::variant<QLabel**, QLineEdit**, QButtonGroup**, QWidget**, QPushButton**>;
 
 enum class FontRole : std::uint8_t
 {
@@ -49,14 +47,14 @@ inline constexpr unsigned kDisplay = 1U << 4;
 struct ControlRow
 {
     std::string_view name;
-    Kind kind;
+    ControlSlot control;
     int index; // the Index within its option array, or kNoIndex
     std::u16string_view caption;
     int left; // twips, relative to the parent
     int top;
     int width;
     int height;
-    std::string_view parent; // a frame's name; empty for the window itself
+    QWidget* const* parent; // a frame made by an earlier row; null for the window itself
     FontRole font;
     unsigned flags;
     std::u16string_view accessibleName; // empty: the caption without its "(&X)"
@@ -75,53 +73,10 @@ void FitFontToCharacters(QLabel& label, int characters);
 // "数字(&Q)" -> "数字": what a screen reader should say for a caption.
 QString WithoutAccessKey(std::u16string_view caption);
 
-// The widgets made from one window's table, found again by name and Index.
-class Controls final
-{
-public:
-    template <typename T>
-    T* Get(std::string_view name, int index = kNoIndex) const
-    {
-        return CheckedCast<T>(Find(name, index), name);
-    }
-    // The exclusive group of an option array; its ids are the Index values.
-    QButtonGroup* Group(std::string_view name) const;
-
-private:
-    friend Controls BuildControls(QWidget& window, std::span<const ControlRow> rows);
-
-    struct Entry
-    {
-        std::string_view name;
-        int index;
-        QWidget* widget;
-    };
-    struct GroupEntry
-    {
-        std::string_view name;
-        QButtonGroup* group;
-    };
-
-    template <typename T>
-    static T* CheckedCast(QWidget* widget, std::string_view name)
-    {
-        T* typed = qobject_cast<T*>(widget);
-        if (typed == nullptr) {
-            FailLookup(name);
-        }
-        return typed;
-    }
-    QWidget* Find(std::string_view name, int index) const;
-    [[noreturn]] static void FailLookup(std::string_view name);
-
-    std::vector<Entry> m_widgets;
-    std::vector<GroupEntry> m_groups;
-};
-
-// Creates every control of the table inside the window, with geometry, font, caption,
-// accessible name, start state and tab order; option arrays become exclusive button groups.
-// A caption that a stand-in font makes too wide widens its option button or label to the right,
-// up to the edge of its frame or window; buttons act on their access key at once.
-Controls BuildControls(QWidget& window, std::span<const ControlRow> rows);
+// Creates every control of the table inside the window and stores it in the row's slot, with
+// geometry, font, caption, accessible name, start state and tab order. A caption that a stand-in
+// font makes too wide widens its option button or label to the right, up to the edge of its
+// frame or window; buttons act on their access key at once.
+void BuildControls(QWidget& window, std::span<const ControlRow> rows);
 
 } // namespace cipherloom::layout

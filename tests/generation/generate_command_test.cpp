@@ -162,10 +162,10 @@ TEST(RunGenerate, AClipboardThatCannotBeSetIsReportedAndThePasswordStaysShown)
 TEST(RunGenerate, GeneratesWithTheSettingsItIsGiven)
 {
     GenerationSettings settings{};
-    settings.MainType = static_cast<std::uint8_t>(CharClass::Letters);
-    settings.MainOpt = static_cast<std::uint8_t>(CaseOpt::UpperOnly);
-    settings.SwitchMode = static_cast<std::uint8_t>(PositionMode::First);
-    settings.SpecialType = static_cast<std::uint8_t>(CharClass::Digits);
+    settings.MainType = CharClass::Letters;
+    settings.MainOpt = CaseOpt::UpperOnly;
+    settings.SwitchMode = PositionMode::First;
+    settings.SpecialType = CharClass::Digits;
 
     Fakes f(u"3", Draws(3, 0.0f));
     RunGenerate(f.view, settings, f.services);

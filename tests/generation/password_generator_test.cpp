@@ -39,13 +39,7 @@ GenerationSettings Settings(CharClass mainType, CaseOpt mainOpt,
                             CaseOpt specialOpt = CaseOpt::All, std::uint8_t start = 0,
                             std::uint8_t end = 0)
 {
-    return GenerationSettings{static_cast<std::uint8_t>(mainType),
-                              static_cast<std::uint8_t>(mainOpt),
-                              static_cast<std::uint8_t>(mode),
-                              static_cast<std::uint8_t>(specialType),
-                              static_cast<std::uint8_t>(specialOpt),
-                              start,
-                              end};
+    return GenerationSettings{mainType, mainOpt, mode, specialType, specialOpt, start, end};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -88,7 +82,7 @@ const GenerationSettings kUpperSpecial = Settings(
 GenerationSettings WithMode(PositionMode mode, std::uint8_t start = 0, std::uint8_t end = 0)
 {
     GenerationSettings s = kUpperSpecial;
-    s.SwitchMode = static_cast<std::uint8_t>(mode);
+    s.SwitchMode = mode;
     s.RangeStart = start;
     s.RangeEnd = end;
     return s;
@@ -124,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlanRow{"UnknownModeWritesNothingSpecial",
                 [] {
                     GenerationSettings s = kUpperSpecial;
-                    s.SwitchMode = 4;
+                    s.SwitchMode = static_cast<PositionMode>(4);
                     return s;
                 }(),
                 8,
@@ -174,8 +168,7 @@ class DrawTableTest : public ::testing::TestWithParam<DrawRow>
 protected:
     static std::uint8_t Code(const DrawRow& row)
     {
-        return MakePositionCode(static_cast<std::uint8_t>(row.charClass),
-                                static_cast<std::uint8_t>(row.caseOpt));
+        return MakePositionCode(row.charClass, row.caseOpt);
     }
 
     static bool Rejected(const DrawRow& row, int x)

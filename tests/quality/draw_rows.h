@@ -46,11 +46,7 @@ struct DrawRow
     int acceptedCount; // as the table counts them, e.g. 36 of 75
     double chiSquareThreshold;
 
-    std::uint8_t Code() const
-    {
-        return MakePositionCode(static_cast<std::uint8_t>(charClass),
-                                static_cast<std::uint8_t>(caseOpt));
-    }
+    std::uint8_t Code() const { return MakePositionCode(charClass, caseOpt); }
     bool Accepts(int code) const { return InSets(code, sets); }
 };
 

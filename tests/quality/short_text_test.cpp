@@ -171,8 +171,8 @@ struct SettingsRow
 const SettingsRow kSettingsRows[] = {
     {"the defaults", GenerationSettings{}, true},
     {"symbols with a digit range 3..5",
-     GenerationSettings{static_cast<std::uint8_t>(CharClass::AlphanumericSymbols), 0,
-                        static_cast<std::uint8_t>(PositionMode::Range), 0, 0, 3, 5},
+     GenerationSettings{CharClass::AlphanumericSymbols, CaseOpt::All, PositionMode::Range,
+                        CharClass::Digits, CaseOpt::All, 3, 5},
      false},
 };
 

@@ -25,6 +25,8 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
+using cipherloom::CaseOpt;
+using cipherloom::CharClass;
 using cipherloom::GenerationSettings;
 using cipherloom::MainWin;
 using cipherloom::OptWin;
@@ -514,8 +516,8 @@ void MainWindowTest::cancelTurnsSpecialPositionsOff()
         ClickIn(dialog, u"Command2"_s);
     });
     GenerationSettings expected;
-    expected.SpecialType = 1;
-    expected.SpecialOpt = 2;
+    expected.SpecialType = CharClass::Letters;
+    expected.SpecialOpt = CaseOpt::UpperOnly;
     QCOMPARE(m_main->Settings(), expected);
 
     bool offShownAlone = false;
@@ -548,7 +550,9 @@ void MainWindowTest::dialogKeepsItsStateAndPlace()
     });
     // Centred on the main window the first time (Qt leaves room for a title bar).
     QVERIFY((firstCentre - m_main->geometry().center()).manhattanLength() <= 50);
-    QCOMPARE(m_main->Settings(), (GenerationSettings{0, 0, 3, 2, 1, 3, 5}));
+    QCOMPARE(m_main->Settings(),
+             (GenerationSettings{CharClass::Digits, CaseOpt::All, PositionMode::Range,
+                                 CharClass::Alphanumeric, CaseOpt::LowerOnly, 3, 5}));
 
     bool kept = false;
     QPoint reopenedAt;

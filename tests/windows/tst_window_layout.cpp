@@ -18,7 +18,6 @@
 #include <QStyleOptionButton>
 #include <QTest>
 
-#include <array>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -473,18 +472,19 @@ void WindowLayoutTest::tooWideCaptionGrowsToTheRight()
     QFETCH(QString, control);
     QFETCH(bool, roomForAll);
     using cipherloom::layout::ControlRow;
-    using cipherloom::layout::Kind;
     using cipherloom::layout::kNoIndex;
     constexpr auto kNormal = cipherloom::layout::FontRole::Normal;
+    QLabel* roomy = nullptr;
+    QLabel* atEdge = nullptr;
     // clang-format off
-    constexpr std::array kRows{
-        ControlRow{"Roomy",  Kind::Label, kNoIndex, u"パスワード", 0,    0,   300, 255, {}, kNormal, 0, {}},
-        ControlRow{"AtEdge", Kind::Label, kNoIndex, u"パスワード", 2400, 360, 300, 255, {}, kNormal, 0, {}},
+    const ControlRow rows[] = {
+        {"Roomy",  &roomy,  kNoIndex, u"パスワード", 0,    0,   300, 255, {}, kNormal, 0, {}},
+        {"AtEdge", &atEdge, kNoIndex, u"パスワード", 2400, 360, 300, 255, {}, kNormal, 0, {}},
     };
     // clang-format on
     QWidget window;
     window.resize(200, 60);
-    cipherloom::layout::BuildControls(window, kRows);
+    cipherloom::layout::BuildControls(window, rows);
 
     const auto* label = Control<QLabel>(window, control);
     QVERIFY(label != nullptr);
