@@ -17,15 +17,16 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Qt for the target, from the cache scripts/build-qt-mingw.sh fills, unless named. moc, rcc and uic
-# are the build machine's own, of the same version.
+# Qt for the target, from the cache scripts/build-qt-mingw.sh fills (the static Qt unless another
+# prefix is named, such as the DLL build's). moc, rcc and uic are the build machine's own, of the
+# same version.
 if(NOT CIPHERLOOM_QT_MINGW_PREFIX)
     if(DEFINED ENV{CIPHERLOOM_QT_MINGW_PREFIX})
         set(CIPHERLOOM_QT_MINGW_PREFIX $ENV{CIPHERLOOM_QT_MINGW_PREFIX})
     elseif(DEFINED ENV{CIPHERLOOM_TOOLCHAIN_DIR})
-        set(CIPHERLOOM_QT_MINGW_PREFIX $ENV{CIPHERLOOM_TOOLCHAIN_DIR}/qt-6.4.2-mingw-w64)
+        set(CIPHERLOOM_QT_MINGW_PREFIX $ENV{CIPHERLOOM_TOOLCHAIN_DIR}/qt-6.4.2-mingw-w64-static)
     else()
-        set(CIPHERLOOM_QT_MINGW_PREFIX $ENV{HOME}/.cache/cipherloom/qt-6.4.2-mingw-w64)
+        set(CIPHERLOOM_QT_MINGW_PREFIX $ENV{HOME}/.cache/cipherloom/qt-6.4.2-mingw-w64-static)
     endif()
 endif()
 if(EXISTS ${CIPHERLOOM_QT_MINGW_PREFIX}/lib/cmake/Qt6)

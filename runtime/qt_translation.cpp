@@ -13,6 +13,8 @@ bool InstallQtTranslation(QTranslator& translator)
 {
     const QString beside = QCoreApplication::applicationDirPath();
     const QStringList folders{
+        // The Windows program carries them inside itself.
+        QStringLiteral(":/translations"),
         beside + QStringLiteral("/translations"),
         // An app bundle keeps its data in Resources, beside the MacOS folder.
         beside + QStringLiteral("/../Resources/translations"),

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Provides Qt 6.4.2 (Core, Gui, Widgets, Test) for 64-bit Windows, cross-built with MinGW-w64 from
 # Debian's qt6-base source with Debian's patches applied, in a cache outside the build tree, and
-# prints its path. Does nothing when it is already there and says it came from that source.
+# prints its path. Does nothing when it is already there and says it came from that source and
+# these options.
 #
-#   scripts/build-qt-mingw.sh [ARCHIVE | --from-source]
+#   scripts/build-qt-mingw.sh [--shared] [ARCHIVE | --from-source]
 #
-# With ARCHIVE (or CIPHERLOOM_QT_MINGW_ARCHIVE, or ../shared/windows/qt-6.4.2-mingw-w64.tar.xz beside
-# the repository) it unpacks that prebuilt Qt, but only one whose SHA-256 is pinned below and whose
-# PROVENANCE names the pinned source; any other is refused. Otherwise, or with --from-source, it
-# builds Qt from that source (scripts/qt-source.sh), 30 to 90 minutes on two cores.
+# By default a static Qt, for the one-file program the packages ship; --shared the DLL build it
+# is compared against (bench/windows-size-and-startup.sh). With ARCHIVE (or
+# CIPHERLOOM_QT_MINGW_ARCHIVE, or ../shared/windows/<name>.tar.xz beside the repository) it unpacks
+# that prebuilt Qt, but only one whose SHA-256 is pinned below and whose PROVENANCE names the pinned
+# source and options; any other is refused. Otherwise, or with --from-source, it builds Qt from that
+# source (scripts/qt-source.sh), 20 to 90 minutes on two cores.
 # CIPHERLOOM_TOOLCHAIN_DIR chooses the cache (default ~/.cache/cipherloom).
 set -euo pipefail
 
@@ -17,20 +20,50 @@ repo="$(cd "$(dirname "$0")/.." && pwd)"
 source "$repo/scripts/qt-source.sh"
 
 qt_version=6.4.2
-name="qt-${qt_version}-mingw-w64"
 cache="${CIPHERLOOM_TOOLCHAIN_DIR:-$HOME/.cache/cipherloom}"
-prefix="$cache/$name"
-stamp="$prefix/.cipherloom-complete"
 
-# Prebuilt archives known to be this script's own from-source result.
-archive_sha256s=(
-    f19f1e0d5140f339c028bf428f98773e91a39ea448387d6ff35a18c789c96c76
-)
+shared=""
+if [ "${1:-}" = --shared ]; then
+    shared=1
+    shift
+fi
 
 # Recorded in PROVENANCE as given, so they hold no paths. tabletevent is off because Debian's
 # source lacks wintab.h, which the Windows platform plugin includes for tablet events.
-configure_options=(
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
+if [ -n "$shared" ]; then
+    name="qt-${qt_version}-mingw-w64"
+    # Prebuilt archives known to be this script's own from-source result.
+    archive_sha256s=(f19f1e0d5140f339c028bf428f98773e91a39ea448387d6ff35a18c789c96c76)
+    configure_options=(-DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON)
+else
+    name="qt-${qt_version}-mingw-w64-static"
+    archive_sha256s=()
+    # Small and whole: the MinGW runtime inside, size over speed, a section per function so the
+    # program's link keeps only what it calls, objects that also carry their intermediate code so
+    # the program may be linked with link-time optimisation, and none of the features below, which
+    # the program never uses (docs/packaging.md says why each may go).
+    # direct2d stays on: the DirectWrite font database the platform plugin uses lives under it.
+    configure_options=(
+        -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DFEATURE_static_runtime=ON
+        -DFEATURE_optimize_size=ON -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF
+        "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections -flto -ffat-lto-objects"
+        "-DCMAKE_CXX_FLAGS=-ffunction-sections -fdata-sections -flto -ffat-lto-objects"
+        -DFEATURE_freetype=OFF -DFEATURE_mimetype_database=OFF -DFEATURE_movie=OFF -DFEATURE_pdf=OFF
+        -DFEATURE_textodfwriter=OFF -DFEATURE_textmarkdownreader=OFF
+        -DFEATURE_textmarkdownwriter=OFF -DFEATURE_jalalicalendar=OFF
+        -DFEATURE_islamiccivilcalendar=OFF -DFEATURE_style_stylesheet=OFF
+        -DFEATURE_graphicsview=OFF -DFEATURE_graphicseffect=OFF -DFEATURE_itemviews=OFF
+        -DFEATURE_filedialog=OFF -DFEATURE_colordialog=OFF -DFEATURE_fontdialog=OFF
+        -DFEATURE_inputdialog=OFF -DFEATURE_errormessage=OFF -DFEATURE_progressdialog=OFF
+        -DFEATURE_wizard=OFF -DFEATURE_calendarwidget=OFF -DFEATURE_datetimeedit=OFF
+        -DFEATURE_spinbox=OFF -DFEATURE_textedit=OFF -DFEATURE_mdiarea=OFF
+        -DFEATURE_mainwindow=OFF -DFEATURE_dockwidget=OFF
+    )
+fi
+prefix="$cache/$name"
+stamp="$prefix/.cipherloom-complete"
+
+configure_options+=(
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
     -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
     -DINPUT_opengl=no -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
@@ -54,12 +87,29 @@ if [ "$archive" = --from-source ]; then
     archive=""
 elif [ -z "$archive" ] && [ -f "$repo/../shared/windows/$name.tar.xz" ]; then
     archive="$repo/../shared/windows/$name.tar.xz"
+    # Found, not asked for: one this script does not pin is built from source instead.
+    sha256="$(sha256sum "$archive" | cut -d ' ' -f 1)"
+    if [[ " ${archive_sha256s[*]} " != *" $sha256 "* ]]; then
+        echo "Not using $archive: its SHA-256 $sha256 is not one this script pins" >&2
+        archive=""
+    fi
 fi
+
+# The source and the options a toolchain must have been built from.
+check_provenance() {
+    qt_source_check_provenance "$1" || return 1
+    local recorded
+    recorded="$(sed -n 's/^configure: //p' "$1")"
+    if [ "$recorded" != "${configure_options[*]}" ]; then
+        echo "its PROVENANCE names other configure options: $recorded" >&2
+        return 1
+    fi
+}
 
 # A toolchain of unknown or other origin goes at once: the cross build would otherwise find it.
 reuse=""
 if [ -f "$stamp" ]; then
-    if why="$(qt_source_check_provenance "$prefix/PROVENANCE" 2>&1)"; then
+    if why="$(check_provenance "$prefix/PROVENANCE" 2>&1)"; then
         reuse=1
     else
         echo "Replacing $prefix: $why" >&2
@@ -146,7 +196,7 @@ if [ -n "$archive" ]; then
     echo "Unpacking $archive" >&2
     tar xJf "$archive" -C "$work"
     [ -d "$work/$name" ] || refuse "$archive" "it holds no $name/"
-    why="$(qt_source_check_provenance "$work/$name/PROVENANCE" 2>&1)" || refuse "$archive" "$why"
+    why="$(check_provenance "$work/$name/PROVENANCE" 2>&1)" || refuse "$archive" "$why"
 else
     echo "Building Qt $qt_version for MinGW-w64 from Debian's $qt_source_package" \
         "$qt_source_version with its patches" >&2

@@ -157,7 +157,8 @@ class Describer:
             }
             if source.get("homepage"):
                 fields["externalReferences"] = [{"type": "website", "url": source["homepage"]}]
-            # One file: the component is that file. Several (Qt's DLLs): one entry each.
+            # One file: the component is that file. Several: one entry each. None: compiled into
+            # the program (compiled_into says so).
             present = [f for f in shipped if f in files]
             if len(shipped) == 1:
                 fields["properties"] += properties(path=shipped[0])
@@ -246,7 +247,7 @@ def main():
             with open(path, "rb") as stream:
                 fields["components"] = describe.linux_contents(ref, tar_files(stream, True))
         elif name == zip_name:
-            fields["description"] = "the Windows program with the DLLs it needs"
+            fields["description"] = "the Windows program, one file with Qt inside, and its notices"
             fields["components"] = describe.windows_contents(ref, zip_contents, "zip")
         elif name == f"Cipherloom-{version}-win64-setup.exe":
             fields["description"] = "Windows installer: installs the files of the zip"

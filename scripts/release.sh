@@ -156,7 +156,7 @@ git -c core.autocrlf=false -c tar.umask=022 archive --format=tar \
     --prefix="cipherloom-$version/" "$commit" | gzip -9 -n >"$stage/cipherloom-$version.tar.gz"
 
 # The LGPL's Corresponding Source of the Qt in the Windows packages: Debian's source packages of
-# Qt Base and of Qt's translations, the script and the toolchain file that built the DLLs, and
+# Qt Base and of Qt's translations, the script and the toolchain file that built that Qt, and
 # the record of that build. Downloads are kept beside the toolchain and checked every time.
 sources="${CIPHERLOOM_TOOLCHAIN_DIR:-$HOME/.cache/cipherloom}/sources"
 qt_source="$stage/qt-source"

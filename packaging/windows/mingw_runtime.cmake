@@ -1,9 +1,32 @@
-# The DLLs a MinGW build of the program needs beside it, and nothing else: Qt's deployment script
-# runs windeployqt, which does not exist where the program is cross-built. Qt finds the platform
-# and style plugins in platforms/ and styles/ next to the executable, so no qt.conf is needed.
-# Each third-party file the packages carry is also listed as "path in the package=source" for
-# the notices (third_party.cmake).
+# What the Windows packages carry beside LICENSE and the notices. With the static Qt (the
+# packages) that is cipherloom.exe alone: Qt, its plugins, the compiler's runtime and Qt's Japanese
+# texts are inside it, and the notices name each as "compiled" into it. With Qt's DLLs (kept to
+# compare against) the DLLs a MinGW build needs go beside it, and nothing else: Qt's deployment
+# script runs windeployqt, which does not exist where the program is cross-built. Each third-party
+# file is listed as "path in the package=source" for the notices (third_party.cmake).
 set(third_party_files "")
+set(third_party_compiled "")
+
+if(CIPHERLOOM_STATIC_QT)
+    foreach(qt_library Qt6::Core Qt6::Gui Qt6::Widgets Qt6::QWindowsIntegrationPlugin
+                       Qt6::QWindowsVistaStylePlugin)
+        list(APPEND third_party_compiled $<TARGET_FILE:${qt_library}>)
+    endforeach()
+    list(APPEND third_party_compiled ${CIPHERLOOM_QTBASE_JA_QM})
+    # -static links these archives of the compiler and of the MinGW runtime into the program.
+    foreach(name libstdc++.a libgcc.a libgcc_eh.a libwinpthread.a)
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${name}
+            OUTPUT_VARIABLE archive OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+        if(NOT IS_ABSOLUTE "${archive}")
+            find_file(archive_path_${name} ${name} PATH_SUFFIXES lib REQUIRED)
+            set(archive ${archive_path_${name}})
+        endif()
+        list(APPEND third_party_compiled ${archive})
+    endforeach()
+    include(${CMAKE_CURRENT_LIST_DIR}/third_party.cmake)
+    return()
+endif()
+
 macro(cipherloom_ship_qt target destination)
     install(FILES $<TARGET_FILE:${target}> DESTINATION ${destination})
     list(APPEND third_party_files

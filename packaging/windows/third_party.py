@@ -8,10 +8,12 @@ headers and the attribution records of the source), the rest from dpkg: which pa
 came from, its version, its source package and its copyright file.
 
     third_party.py --qt-prefix DIR --output DIR --product NAME --version V --homepage URL
-                   --crt FILE --program FILE [--file PACKAGED=PATH ...]
+                   --crt FILE --program FILE [--file PACKAGED=PATH ...] [--compiled PATH ...]
 
 --file names a third-party file the packages ship (the path in the package, then where it comes
-from); --crt is an object of the MinGW runtime that the compiler links into every program.
+from); --compiled one that is linked or embedded into the program (a static Qt library or plugin,
+a runtime archive, a translation); --crt is an object of the MinGW runtime that the compiler links
+into every program.
 """
 import argparse
 import collections
@@ -47,6 +49,10 @@ PIECES = {
     "libstdc++-6.dll": ("GCC C++ runtime library (libstdc++)", []),
     "libgcc_s_seh-1.dll": ("GCC runtime library (libgcc)", []),
     "libwinpthread-1.dll": ("MinGW-w64 winpthreads", ["mingw-w64-libraries/winpthreads/"]),
+    "libstdc++.a": ("GCC C++ runtime library (libstdc++)", []),
+    "libgcc.a": ("GCC runtime library (libgcc)", []),
+    "libgcc_eh.a": ("GCC runtime library, exception handling (libgcc_eh)", []),
+    "libwinpthread.a": ("MinGW-w64 winpthreads", ["mingw-w64-libraries/winpthreads/"]),
     "qtbase_ja.qm": ("Qt translations: Japanese messages of Qt Base", []),
     "Uninstall.exe": ("NSIS uninstaller (installer only)", ["Source/exehead/", "Source/7zip/"]),
     "crt": ("MinGW-w64 C runtime start-up and support code", ["mingw-w64-crt/"]),
@@ -55,6 +61,11 @@ PIECES = {
 FOREIGN = re.compile(r"\b(macOS|iOS|Android|WebAssembly|Unix|Linux|XCB|Wayland|QNX|ARM|NEON)\b")
 # Bundled libraries whose folder in Qt's source is not the name config.summary gives them.
 SUMMARY_ALIASES = {"harfbuzzng": "harfbuzz", "blake2": "b2"}
+
+
+def unit(name):
+    """A Qt library or plugin by its name alone, DLL or static: Qt6Gui.dll, libQt6Gui.a: qt6gui."""
+    return re.sub(r"^lib|\.(dll|a)$", "", pathlib.PurePath(name).name.lower())
 
 
 def fail(message):
@@ -242,6 +253,7 @@ class Inventory:
         self.components, self.not_shipped = [], []
         self.shipped = {posixpath.normpath(packaged): path for packaged, path in
                         (item.split("=", 1) for item in args.file)}
+        self.compiled = list(args.compiled)
         self.provenance = dict(line.split(": ", 1) for line in
                                (self.qt / "PROVENANCE").read_text().splitlines() if ": " in line)
 
@@ -281,14 +293,16 @@ class Inventory:
 
     # Qt itself, then what its DLLs carry compiled in.
     def add_qt(self):
-        qt_files = {rel: path for rel, path in self.shipped.items()
-                    if pathlib.Path(path).resolve().is_relative_to(self.qt.resolve())}
+        qt_files = {rel: path for rel, path in self.shipped.items() if self.in_qt(path)}
+        # Where each Qt library and plugin ends up: its own DLL, or the program it is linked into.
+        self.units = {unit(rel): rel for rel in qt_files}
+        self.units |= {unit(path): self.args.program for path in self.compiled if self.in_qt(path)}
         source, version = self.provenance["source-package"], self.provenance["source-version"]
         upstream = re.sub(r"^\d+:|[+~-].*$", "", version)
         # The licence the module headers state, less the commercial one nobody here holds.
         headers = collections.Counter()
-        for rel in qt_files:
-            module = re.fullmatch(r"Qt6(\w+)\.dll", pathlib.Path(rel).name)
+        for path in list(qt_files.values()) + [p for p in self.compiled if self.in_qt(p)]:
+            module = re.fullmatch(r"(?:lib)?Qt6(\w+)\.(?:dll|a)", pathlib.Path(path).name)
             for header in (self.qt / "include" / f"Qt{module[1]}").glob("*.h") if module else []:
                 headers.update(re.findall(r"SPDX-License-Identifier: (.+)", header.read_text()))
         if not headers:
@@ -300,10 +314,14 @@ class Inventory:
         own = self.copy(debian_copyright, f"licenses/debian/{source}/copyright")
         origin = {"debian_source_package": source, "debian_version": version,
                   "homepage": "https://www.qt.io/"}
-        self.add("Qt", upstream, licence, copyright_lines, [own], origin, files=qt_files)
-        self.add_attributions(qt_files, origin)
+        self.add("Qt", upstream, licence, copyright_lines, [own], origin, files=qt_files,
+                 compiled_into=[self.args.program] if self.compiled else [])
+        self.add_attributions(origin)
 
-    def placement(self, folder, record, qt_files, off, system):
+    def in_qt(self, path):
+        return pathlib.Path(path).resolve().is_relative_to(self.qt.resolve())
+
+    def placement(self, folder, record, off, system):
         """The shipped file a record's code is compiled into, or None and why it is not.
 
         A record counts when all of these hold, else it is left out:
@@ -314,10 +332,10 @@ class Inventory:
           src/network, src/gui/vulkan, src/gui/opengl, src/3rdparty/VulkanMemoryAllocator);
         - a bundled library (src/3rdparty/X) that config.summary knows ("Using system X") is on
           and not taken from the system;
-        - the DLL it ends up in is shipped: the plugin its QtUsage names where this Qt has that
-          plugin ("the qjpeg image plugin"; PNG is built into Qt Gui, there is no qpng), else
-          the library of its QDocModule (qtcore: Qt6Core.dll), so Qt Test and Qt Network
-          records drop out.
+        - the library it ends up in is shipped, as a DLL or inside the program: the plugin its
+          QtUsage names where this Qt has that plugin ("the qjpeg image plugin"; PNG is built
+          into Qt Gui, there is no qpng), else the library of its QDocModule (qtcore: Qt6Core),
+          so Qt Test and Qt Network records drop out.
         """
         usage = record.get("QtUsage", "")
         if folder.parts[0] == "cmake" or "libs" not in record.get("QtParts", ["libs"]):
@@ -335,17 +353,17 @@ class Inventory:
             return None, "taken from the system"
         if switch and switch["parent"] and switch["parent"]["value"] not in (None, "yes"):
             return None, "off in this build"
-        by_name = {pathlib.Path(rel).name.lower(): rel for rel in qt_files}
         plugin = re.search(r"\b(q[a-z0-9]+) (?:\w+ )?plugin\b", usage)
-        if plugin and any((self.qt / "plugins").glob(f"*/{plugin[1]}.dll")):
-            target = f"{plugin[1]}.dll"
+        plugins = (self.qt / "plugins").glob("*/*") if plugin else []
+        if plugin and any(unit(path) == plugin[1] for path in plugins):
+            target = plugin[1]
         else:
-            target = "qt6" + record.get("QDocModule", "")[2:] + ".dll"
-        if target not in by_name:
+            target = "qt6" + record.get("QDocModule", "")[2:]
+        if target not in self.units:
             return None, f"compiled into {target}, which is not shipped"
-        return by_name[target], None
+        return self.units[target], None
 
-    def add_attributions(self, qt_files, origin):
+    def add_attributions(self, origin):
         summary = read_summary(self.qt / "config.summary")
         if not any(e["label"] == "Building for" and "win32" in (e["value"] or "")
                    for e in summary):
@@ -358,7 +376,7 @@ class Inventory:
                   if e["label"].startswith("Using system ")}
         root = self.qt / "licenses/attribution"
         for folder, record in read_attributions(root):
-            target, reason = self.placement(folder, record, qt_files, off, system)
+            target, reason = self.placement(folder, record, off, system)
             name = record.get("Name", record["Id"])
             if not target:
                 self.not_shipped.append({"name": name, "path": str(folder), "reason": reason})
@@ -409,8 +427,11 @@ class Inventory:
             shutil.rmtree(self.out / "licenses")
         self.add_qt()
         for packaged, path in sorted(self.shipped.items()):
-            if not pathlib.Path(path).resolve().is_relative_to(self.qt.resolve()):
+            if not self.in_qt(path):
                 self.add_debian(packaged, path, pathlib.Path(packaged).name)
+        for path in sorted(p for p in self.compiled if not self.in_qt(p)):
+            self.add_debian(None, path, pathlib.Path(path).name,
+                            compiled_into=[self.args.program])
         programs = [self.args.program] + [p for p in self.shipped if p.endswith(".dll")]
         self.add_debian(None, self.args.crt, "crt", compiled_into=programs)
 
@@ -427,12 +448,60 @@ def wrap(text, indent="", hanging="    "):
                          break_long_words=False, break_on_hyphens=False)
 
 
+def relink_instructions(a, p):
+    """How to link the program again with a Qt of one's own, which LGPL-3.0 section 4 asks for."""
+    package = f"{a.product.lower()}-{a.version}"
+    return [textwrap.fill(
+        f"{a.program} contains Qt, linked statically. You may link it again with a modified Qt: "
+        f"its own source ({package}.tar.gz, MIT) is on the release page beside the files above. "
+        "On Debian 12 (amd64), with those files in one folder, as root or with sudo:", WIDTH), "",
+        f"  tar xzf {package}.tar.gz && cd {package}",
+        "  ./scripts/install-deps.sh cmake ninja-build mingw-w64 qt6-base-dev \\",
+        "      qt6-base-dev-tools qt6-translations-l10n dpkg-dev",
+        f"  dpkg-source -x ../{p['unpacked-with'].split()[-1]} ../qt-src",
+        "  # change ../qt-src as you wish, then build and install it:",
+        "  cmake -G Ninja -S ../qt-src -B ../qt-build -DCMAKE_INSTALL_PREFIX=$HOME/my-qt \\",
+        "      -DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/mingw-w64-posix.cmake -DQT_HOST_PATH=/usr \\",
+        "      -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \\",
+        *wrap_options(p["configure"]),
+        "  cmake --build ../qt-build && cmake --install ../qt-build",
+        "  cmake --preset release-windows -DCIPHERLOOM_QT_MINGW_PREFIX=$HOME/my-qt \\",
+        "      -DCIPHERLOOM_WINDOWS_PACKAGES=OFF",
+        "  cmake --build --preset release-windows --target cipherloom", "",
+        textwrap.fill(f"The new program is build/release-windows/{a.program}; it replaces this "
+                      f"folder's {a.program}. Leave out the options above that you want to change; "
+                      "the Qt must stay a static build.", WIDTH)]
+
+
+def wrap_options(configure):
+    """PROVENANCE's configure line as shell words: a flags option takes the -f words after it."""
+    words = []
+    for word in configure.split():
+        if words and word.startswith("-f") and "_FLAGS=" in words[-1]:
+            words[-1] += " " + word
+        else:
+            words.append(word)
+    words = [f'"{w}"' if " " in w else w for w in words]
+    lines, line = [], ""
+    for word in words:
+        if line and len(line) + len(word) + 1 > WIDTH - 10:
+            lines.append(line)
+            line = word
+        else:
+            line = f"{line} {word}".strip()
+    lines.append(line)
+    return [f"      {line} \\" for line in lines[:-1]] + [f"      {lines[-1]}"]
+
+
 def notices(inv):
     a, p = inv.args, inv.provenance
     src, ver = p["source-package"], p["source-version"]
-    qt_files = ", ".join(inv.components[0]["files"])
+    static = bool(inv.components[0]["compiled_into"])
+    qt_files = ", ".join(inv.components[0]["files"] or sorted(
+        pathlib.Path(path).name for path in inv.compiled if inv.in_qt(path)))
     release = [*source_files(src, ver), "build-qt-mingw.sh", p["toolchain-file"]]
-    qm = [c for c in inv.components if any(f.endswith(".qm") for f in c["files"])]
+    qm = [c for c in inv.components if c["name"] == PIECES["qtbase_ja.qm"][0]]
+    qm_files = ", ".join(qm[0]["files"] or qm[0]["compiled_into"]) if qm else ""
     title = f"{a.product} {a.version} for Windows: third-party notices"
     out = [title, "=" * len(title), "", textwrap.fill(
         f"{a.product} itself is free software under the MIT licence (see LICENSE); its source is "
@@ -440,7 +509,8 @@ def notices(inv):
         "version, copyright and licence, and the files in licenses/ that hold each licence's "
         "full text. Where a licence offers a choice (\"OR\"), any one of those named may be "
         "used.", WIDTH), "", "Getting the source", "------------------", "", textwrap.fill(
-        f"The Qt libraries ({qt_files}) and all that is compiled into them were built from "
+        f"The Qt libraries ({qt_files}{' in ' + a.program if static else ''}) and all that is "
+        "compiled into them were built from "
         f"Debian's source package {src} {ver}, unpacked with `{p['unpacked-with']}`, which "
         f"applies Debian's patches ({p['patches-applied'].strip()}), by build-qt-mingw.sh with "
         f"{p['compiler']}, the compiler settings in {p['toolchain-file']} and these options: "
@@ -449,7 +519,7 @@ def notices(inv):
     out += [f"  {name}" for name in release]
     for c in qm:
         s = c["source"]
-        out += [wrap(f"and, for {', '.join(c['files'])}, Debian's source package "
+        out += [wrap(f"and, for Qt's Japanese texts in {qm_files}, Debian's source package "
                      f"{s['debian_source_package']} {s['debian_version']}:")]
         out += [f"  {name}" for name in source_files(s["debian_source_package"],
                                                      s["debian_version"])]
@@ -457,14 +527,19 @@ def notices(inv):
         "Debian's archive keeps every source package named in this file, at the version named: "
         "`apt-get source PACKAGE=VERSION` on Debian, or "
         "https://snapshot.debian.org/package/PACKAGE/VERSION/ on the web.", WIDTH),
-        "", "Using another build of Qt", "-------------------------", "", textwrap.fill(
+        "", "Using another build of Qt", "-------------------------", ""]
+    if static:
+        out += relink_instructions(a, p)
+    else:
+        out += [textwrap.fill(
         f"{a.product} loads Qt6Core.dll, Qt6Gui.dll and Qt6Widgets.dll from its own folder and "
         "Qt's plugins from platforms/ and styles/ beside it. To run it with a modified Qt, build "
         "Qt 6.4.2 or a later Qt 6 (for instance from the files above, with build-qt-mingw.sh "
         "--from-source) for 64-bit Windows with MinGW-w64 GCC 12 and POSIX threads, and put "
         f"your {qt_files} in place of the files of the same names here; the libraries and "
         f"plugins must come from the same build. {a.product}'s own source is MIT-licensed and "
-        "can be rebuilt against it.", WIDTH), "", "Components", "----------", ""]
+        "can be rebuilt against it.", WIDTH)]
+    out += ["", "Components", "----------", ""]
     for c in inv.components:
         out.append(c["name"] + (f", version {c['version']}" if c["version"] else ""))
         if c["files"]:
@@ -494,6 +569,7 @@ def main():
                    "--program"):
         parser.add_argument(option, required=True)
     parser.add_argument("--file", action="append", default=[])
+    parser.add_argument("--compiled", action="append", default=[])
     inv = Inventory(parser.parse_args())
     inv.build()
     inv.out.mkdir(parents=True, exist_ok=True)

@@ -8,14 +8,14 @@ set -euo pipefail
 
 repo=$1
 script="$repo/scripts/build-qt-mingw.sh"
-shared_archive="$repo/../shared/windows/qt-6.4.2-mingw-w64.tar.xz"
+shared_archive="$repo/../shared/windows/qt-6.4.2-mingw-w64-static.tar.xz"
 # shellcheck source=scripts/qt-source.sh
 source "$repo/scripts/qt-source.sh"
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 cache="$tmp/cache"
-prefix="$cache/qt-6.4.2-mingw-w64"
+prefix="$cache/qt-6.4.2-mingw-w64-static"
 failures=0
 
 fail() {
@@ -58,9 +58,9 @@ fake_cache() {
 }
 
 # Well-formed and naming the right source, but not a pinned archive.
-mkdir -p "$tmp/fake/qt-6.4.2-mingw-w64/lib/cmake/Qt6"
-write_provenance "$tmp/fake/qt-6.4.2-mingw-w64/PROVENANCE" "$qt_source_version"
-tar cJf "$tmp/unpinned.tar.xz" -C "$tmp/fake" qt-6.4.2-mingw-w64
+mkdir -p "$tmp/fake/qt-6.4.2-mingw-w64-static/lib/cmake/Qt6"
+write_provenance "$tmp/fake/qt-6.4.2-mingw-w64-static/PROVENANCE" "$qt_source_version"
+tar cJf "$tmp/unpinned.tar.xz" -C "$tmp/fake" qt-6.4.2-mingw-w64-static
 unpinned_reason="its SHA-256 $(sha256sum "$tmp/unpinned.tar.xz" | cut -d ' ' -f 1) is not one this script pins"
 
 case_name=unpinned_archive_is_refused
@@ -80,6 +80,15 @@ fake_cache
 write_provenance "$prefix/PROVENANCE" 6.4.2+dfsg-9
 run_script env CIPHERLOOM_QT_MINGW_ARCHIVE="$tmp/unpinned.tar.xz" "$script"
 grep -qF "Replacing $prefix: its PROVENANCE names $qt_source_package 6.4.2+dfsg-9" "$tmp/stderr" ||
+    fail "did not say it replaces $prefix"
+expect_refused "$tmp/unpinned.tar.xz" "$unpinned_reason"
+
+case_name=cache_built_with_other_options_is_removed
+fake_cache
+write_provenance "$prefix/PROVENANCE" "$qt_source_version"
+echo "configure: -DBUILD_SHARED_LIBS=ON" >>"$prefix/PROVENANCE"
+run_script "$script" "$tmp/unpinned.tar.xz"
+grep -qF "Replacing $prefix: its PROVENANCE names other configure options" "$tmp/stderr" ||
     fail "did not say it replaces $prefix"
 expect_refused "$tmp/unpinned.tar.xz" "$unpinned_reason"
 
