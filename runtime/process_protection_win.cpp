@@ -77,6 +77,11 @@ DWORD RestrictToUser(HANDLE object, PSID user, DWORD userRights)
 
 void ProtectProcess()
 {
+    // Libraries loaded from here on come from System32 only, never from the current folder or
+    // the program's (a downloads folder may hold a planted DLL of any name).
+    if (!SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        WarnFailed("restrict where libraries are loaded from", GetLastError());
+
     // Crash reports may still be sent, but without the heap, which holds the passwords.
     if (const HRESULT result = WerSetFlags(kWerNoHeap); FAILED(result))
         qWarning("Cipherloom: could not keep the heap out of crash reports (HRESULT 0x%08lx)",

@@ -36,6 +36,17 @@ LONG_HOLD_MS = 2500
 THIRD_PARTY = re.compile(r".*\.(dll|qm|exe)$")
 PROGRAM = "cipherloom.exe"
 PUBLIC_DOMAIN = "LicenseRef-public-domain"
+# The DLLs the program may import: ones that come with Windows 10 and 11 (and API sets).
+WINDOWS_DLLS = re.compile(r"(api-ms-win-[a-z0-9-]+|advapi32|authz|comdlg32|d3d11|d3d9|dwmapi|"
+                          r"dwrite|dxgi|gdi32|imm32|kernel32|msvcrt|netapi32|ole32|oleaut32|"
+                          r"shcore|shell32|shlwapi|user32|userenv|uxtheme|version|winmm|ws2_32|"
+                          r"wtsapi32)\.dll", re.I)
+# Libraries Windows or Wine load into the program by name after it has started, each planted
+# beside it as a stand-in that leaves NAME.loaded behind if it is ever loaded.
+RUN_TIME_LIBRARIES = ("msimg32.dll", "setupapi.dll", "uiautomationcore.dll", "oleacc.dll",
+                      "msctf.dll", "textinputframework.dll", "d3dcompiler_47.dll", "combase.dll")
+PACKAGE_FOLDER = {PROGRAM, "LICENSE", "THIRD-PARTY-NOTICES.txt", "licenses", "README-ja.txt",
+                  "Uninstall.exe"}
 RT_MANIFEST = 24
 MANIFEST_ID = 1
 # What the program's manifest must say: element, attribute (None for its text), value.
@@ -331,6 +342,19 @@ def exit_time_beside_bare_programs(s):
         fail(f"exit took {ours} ms")
 
 
+def libraries_beside_the_program_are_not_loaded(s):
+    exe = s.unpack_zip()
+    folder = os.path.dirname(exe)
+    for name in RUN_TIME_LIBRARIES:
+        shutil.copyfile(s.args.planted, os.path.join(folder, name))
+    s.start(exe)
+    s.generate()
+    s.exit_with_alt_x()
+    loaded = [name for name in os.listdir(folder) if name.endswith(".loaded")]
+    if loaded:
+        fail(f"libraries planted beside the program were loaded: {loaded}")
+
+
 def notice_components(text):
     """THIRD-PARTY-NOTICES.txt's components: the files each names, its licence expression and the
     texts of each licence. Fields are indented two spaces, licence texts four; deeper lines
@@ -360,11 +384,25 @@ def notice_components(text):
 
 
 def check_package_folder(folder):
-    """What the folder's contents require is in it: every DLL, translation and helper program
-    has its notice, every licence a notice names has its text, and the readme opens in Notepad."""
+    """The program is one file that needs nothing beside it but Windows, and what the folder's
+    contents require is in it: every helper program and what is compiled into the program has
+    its notice, every licence a notice names has its text, and the readme opens in Notepad."""
     for name in ("LICENSE", "THIRD-PARTY-NOTICES.txt", "README-ja.txt"):
         if not os.path.isfile(os.path.join(folder, name)):
             fail(f"{name} is missing from {folder}")
+    extra = set(os.listdir(folder)) - PACKAGE_FOLDER
+    if extra:
+        fail(f"{folder} holds more than the program, its notices and readme: {sorted(extra)}")
+    libraries = [path for path in files_under(folder) if path.lower().endswith(".dll")]
+    if libraries:
+        fail(f"libraries beside the program: {libraries}")
+    import pefile  # Debian's python3-pefile; only these checks need it
+    pe = pefile.PE(os.path.join(folder, PROGRAM), fast_load=True)
+    pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
+    imports = [entry.dll.decode() for entry in pe.DIRECTORY_ENTRY_IMPORT]
+    foreign = [name for name in imports if not WINDOWS_DLLS.fullmatch(name)]
+    if foreign:
+        fail(f"{PROGRAM} imports libraries that do not come with Windows: {foreign}")
     with open(os.path.join(folder, "THIRD-PARTY-NOTICES.txt"), encoding="utf-8-sig") as notices:
         components = notice_components(notices.read())
     named = {f for c in components for f in c["files"]}
@@ -391,7 +429,7 @@ def check_package_folder(folder):
 def zip_carries_notices_readme_and_manifest(s):
     exe = s.unpack_zip()
     check_package_folder(os.path.dirname(exe))
-    import pefile  # Debian's python3-pefile; only this check needs it
+    import pefile
     pe = pefile.PE(exe)
     manifests = [pe.get_data(language.data.struct.OffsetToData, language.data.struct.Size)
                  for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries if kind.id == RT_MANIFEST
@@ -463,12 +501,13 @@ SCENARIOS = {f.__name__: f for f in (
     exit_time_beside_bare_programs,
     zip_carries_notices_readme_and_manifest,
     installer_installs_runs_and_uninstalls_cleanly,
+    libraries_beside_the_program_are_not_loaded,
 )}
 
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--zip", "--setup", "--probe", "--bare-qt", "--wine-path"):
+    for option in ("--zip", "--setup", "--probe", "--bare-qt", "--wine-path", "--planted"):
         parser.add_argument(option, required=True)
     parser.add_argument("scenario", choices=SCENARIOS)
     args = parser.parse_args()
