@@ -1,25 +1,39 @@
 #pragma once
 
+#include <QtGlobal>
+
+#include <cstdint>
 #include <memory>
 
 class QMimeData;
 
 namespace cipherloom {
 
-// Asks the compositor whether it kept one clipboard claim. Qt 6.4 on Wayland hands back our data
-// as the clipboard's as soon as the claim is sent, and a compositor refuses a claim without a
-// word: wlroots ignores one older than the current selection and sends no "cancelled". Made just
-// before QClipboard::setMimeData(), it marks the data with a name of its own and watches the
-// selection through the data-control protocol that wlroots compositors (sway among them) offer;
-// Kept() then waits for the compositor. Off Wayland, and where the compositor offers no data
-// control (GNOME), it does nothing and Kept() is true.
-class ClaimCheck
+// What the compositor announced last as the seat's selection while a claim was checked.
+enum class Announced : std::uint8_t
 {
+    Nothing,
+    OurClaim,
+    OtherData
+};
+
+// Whether the compositor confirmed a claim: a round trip that did not come back confirms
+// nothing; a compositor that announced nothing leaves Qt's answer standing.
+[[nodiscard]] bool ClaimConfirmed(bool roundTripDone, Announced last);
+
+// Asks the compositor whether it kept one clipboard claim. Qt 6.4 on Wayland hands back our data
+// as the clipboard's as soon as the claim is sent, and wlroots refuses a claim older than the
+// current selection without a word. Made just before QClipboard::setMimeData(), it marks the
+// data with a name of its own and watches the selection through wlroots' data-control protocol
+// (docs/quality.md, "Wayland"). Off Wayland, and where the compositor offers no data control
+// (GNOME), it does nothing and Kept() is true.
+class ClaimCheck final
+{
+    Q_DISABLE_COPY_MOVE(ClaimCheck)
+
 public:
     explicit ClaimCheck(QMimeData& data);
     ~ClaimCheck();
-    ClaimCheck(const ClaimCheck&) = delete;
-    ClaimCheck& operator=(const ClaimCheck&) = delete;
 
     // False when, once the compositor has answered, the selection it holds is not the marked data.
     [[nodiscard]] bool Kept();
@@ -30,13 +44,9 @@ private:
 };
 
 // Called by QtRuntime when it goes, after the event loop and the windows, before QApplication. On
-// Wayland it waits until the compositor has taken in everything the program sent (the clipboard
-// clear at exit included) and closes what ClaimCheck opened; elsewhere it does nothing.
-//
-// It also keeps Qt 6.4's Wayland plugin from hanging at exit: the GUI thread re-arms the read
-// for the plugin's event thread after every dispatch, and when the plugin stops that thread
-// before it woke up, the armed read is never cancelled; the frame-callback thread then waits in
-// wl_display_read_events() forever. A round trip makes every armed reader read first.
+// Wayland one round trip makes the compositor take in everything sent (the clipboard clear at
+// exit included) and every reader Qt's plugin armed read, so its teardown cannot hang; then what
+// ClaimCheck opened is closed. Elsewhere it does nothing.
 void WaitForCompositor();
 
 } // namespace cipherloom

@@ -7,7 +7,7 @@ packages=("$@")
 [ $# -gt 0 ] || packages=(
     build-essential cmake make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-qpa-plugins libgl-dev
-    qt6-translations-l10n
+    qt6-translations-l10n libwayland-dev libwayland-bin
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-ipafont-gothic fonts-dejavu-core
     dpkg-dev file desktop-file-utils appstream lintian
