@@ -13,8 +13,11 @@
 #include <QTimer>
 
 #include <cmath>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <set>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using cipherloom::QtRuntime;
@@ -34,6 +37,22 @@ struct SeenBox
     QMessageBox::StandardButton button = QMessageBox::NoButton;
     bool modal = false;
 };
+
+// Looks at the message box once it is up, then closes it with its first button.
+void OnMessageBox(QObject* owner, std::function<void(const QMessageBox&)> look)
+{
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, owner, [timer, look = std::move(look)] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        timer->stop();
+        look(*box);
+        box->buttons().value(0)->click();
+    });
+    timer->start(0);
+}
 
 } // namespace
 
@@ -62,19 +81,11 @@ void QtRuntimeTest::init()
 void QtRuntimeTest::messageBoxIsTitledPlainWithOneOk()
 {
     SeenBox seen;
-    auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, [&seen, timer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible()) {
-            return;
-        }
-        timer->stop();
-        seen = {true,          box->windowTitle(),    box->text(),
-                box->icon(),   box->buttons().size(), box->standardButton(box->buttons().value(0)),
-                box->isModal()};
-        box->buttons().value(0)->click();
+    OnMessageBox(this, [&seen](const QMessageBox& box) {
+        seen = {true,         box.windowTitle(),    box.text(),
+                box.icon(),   box.buttons().size(), box.standardButton(box.buttons().value(0)),
+                box.isModal()};
     });
-    timer->start(0);
 
     QtRuntime runtime;
     // Qt's own texts are Japanese once the runtime is up.
@@ -111,25 +122,13 @@ void QtRuntimeTest::messageBoxSitsOnTheActiveWindow()
     QWidget* expected = windowShown ? &window : nullptr;
     QCOMPARE(QApplication::activeWindow(), expected);
 
-    bool found = false;
-    QWidget* parent = nullptr;
-    auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, [&found, &parent, timer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible()) {
-            return;
-        }
-        timer->stop();
-        found = true;
-        parent = box->parentWidget();
-        box->buttons().value(0)->click();
-    });
-    timer->start(0);
+    std::optional<QWidget*> parent;
+    OnMessageBox(this, [&parent](const QMessageBox& box) { parent = box.parentWidget(); });
 
     QtRuntime runtime;
     runtime.MsgBox(u"文字数を入力してください。");
-    QVERIFY(found);
-    QCOMPARE(parent, expected);
+    QVERIFY(parent.has_value());
+    QCOMPARE(*parent, expected);
 }
 
 void QtRuntimeTest::secretPayloadCarriesTextAndHint()
