@@ -9,6 +9,7 @@ packages=("$@")
     qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-qpa-plugins libgl-dev
     qt6-translations-l10n libwayland-dev libwayland-bin
     libgtest-dev libgmock-dev libbenchmark-dev
+    python3-pytest python3-scipy
     fonts-ipafont-gothic fonts-dejavu-core
     dpkg-dev file desktop-file-utils appstream lintian
     clang-14 libclang-rt-14-dev valgrind
