@@ -52,12 +52,11 @@ else
         -DFEATURE_textodfwriter=OFF -DFEATURE_textmarkdownreader=OFF
         -DFEATURE_textmarkdownwriter=OFF -DFEATURE_jalalicalendar=OFF
         -DFEATURE_islamiccivilcalendar=OFF -DFEATURE_style_stylesheet=OFF
-        -DFEATURE_graphicsview=OFF -DFEATURE_graphicseffect=OFF -DFEATURE_itemviews=OFF
-        -DFEATURE_filedialog=OFF -DFEATURE_colordialog=OFF -DFEATURE_fontdialog=OFF
-        -DFEATURE_inputdialog=OFF -DFEATURE_errormessage=OFF -DFEATURE_progressdialog=OFF
+        -DFEATURE_graphicsview=OFF -DFEATURE_graphicseffect=OFF -DFEATURE_completer=OFF
+        -DFEATURE_filedialog=OFF -DFEATURE_colordialog=OFF
+        -DFEATURE_fontdialog=OFF -DFEATURE_errormessage=OFF -DFEATURE_progressdialog=OFF
         -DFEATURE_wizard=OFF -DFEATURE_calendarwidget=OFF -DFEATURE_datetimeedit=OFF
-        -DFEATURE_spinbox=OFF -DFEATURE_textedit=OFF -DFEATURE_mdiarea=OFF
-        -DFEATURE_mainwindow=OFF -DFEATURE_dockwidget=OFF
+        -DFEATURE_mdiarea=OFF -DFEATURE_dockwidget=OFF
     )
 fi
 prefix="$cache/$name"
