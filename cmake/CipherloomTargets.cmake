@@ -27,19 +27,14 @@ function(cipherloom_configure_target target)
 endfunction()
 
 # A Windows program on the static Qt holds all it needs: the platform plugin and the style (and
-# whatever platforms a test program adds after PLUGINS), the MinGW runtime, and only the code it
-# calls. Qt's image format plugins are left out: the window icons are PNGs, which Qt Gui reads
-# itself. LTO optimises the program together with Qt's own code, whose objects carry it.
+# whatever platforms a test program adds), the MinGW runtime, and only the sections it uses. Qt's
+# image format plugins are left out: the window icons are PNGs, which Qt Gui reads itself.
 function(cipherloom_windows_program target)
     if(NOT (MINGW AND CIPHERLOOM_STATIC_QT))
         return()
     endif()
-    cmake_parse_arguments(PARSE_ARGV 1 arg "LTO" "" "PLUGINS")
     qt_import_plugins(${target}
-        INCLUDE Qt6::QWindowsIntegrationPlugin Qt6::QWindowsVistaStylePlugin ${arg_PLUGINS}
+        INCLUDE Qt6::QWindowsIntegrationPlugin Qt6::QWindowsVistaStylePlugin ${ARGN}
         EXCLUDE_BY_TYPE imageformats)
     target_link_options(${target} PRIVATE -static -Wl,--gc-sections)
-    if(arg_LTO)
-        target_link_options(${target} PRIVATE -flto=auto -Os)
-    endif()
 endfunction()

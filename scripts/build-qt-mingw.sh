@@ -39,16 +39,15 @@ else
     name="qt-${qt_version}-mingw-w64-static"
     archive_sha256s=()
     # Small and whole: the MinGW runtime inside, size over speed, a section per function so the
-    # program's link keeps only what it calls, objects that also carry their intermediate code so
-    # the program may be linked with link-time optimisation, and none of the features below, which
-    # the program never uses (docs/packaging.md says why each may go).
+    # program's link keeps only what it calls, and none of the features below, which the program
+    # never uses (docs/packaging.md says why each may go and why some must stay).
     # direct2d stays on: the DirectWrite font database the platform plugin uses lives under it.
     configure_options=(
         -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DFEATURE_static_runtime=ON
         -DFEATURE_optimize_size=ON -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF
-        "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections -flto -ffat-lto-objects"
-        "-DCMAKE_CXX_FLAGS=-ffunction-sections -fdata-sections -flto -ffat-lto-objects"
-        -DFEATURE_freetype=OFF -DFEATURE_mimetype_database=OFF -DFEATURE_movie=OFF -DFEATURE_pdf=OFF
+        "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections"
+        "-DCMAKE_CXX_FLAGS=-ffunction-sections -fdata-sections"
+        -DFEATURE_mimetype_database=OFF -DFEATURE_movie=OFF -DFEATURE_pdf=OFF
         -DFEATURE_textodfwriter=OFF -DFEATURE_textmarkdownreader=OFF
         -DFEATURE_textmarkdownwriter=OFF -DFEATURE_jalalicalendar=OFF
         -DFEATURE_islamiccivilcalendar=OFF -DFEATURE_style_stylesheet=OFF
