@@ -60,8 +60,10 @@ bench: build
 windows-toolchain:
 	./scripts/build-qt-mingw.sh >/dev/null
 
-# Cross-builds the program and its test programs, then the zip and the NSIS installer.
+# Cross-builds the program and its test programs, then the zip and the NSIS installer (the
+# notices in both are written with python3-debian and python3-license-expression).
 windows: windows-toolchain
+	./scripts/install-deps.sh python3-debian python3-license-expression
 	cmake --preset windows-cross
 	cmake --build --preset windows-cross --parallel $(JOBS)
 	cd build/windows-cross && cpack -G ZIP && cpack -G NSIS

@@ -13,7 +13,6 @@ the same SBOM.
 """
 import argparse
 import hashlib
-import io
 import json
 import os
 import pathlib
@@ -25,6 +24,9 @@ import time
 import urllib.parse
 import uuid
 import zipfile
+
+from debian.deb822 import PkgRelation
+from debian.debfile import DebFile
 
 SINGLE_ID = re.compile(r"[A-Za-z0-9.+-]+")
 
@@ -76,26 +78,14 @@ def zip_files(path):
                 if not i.is_dir()}
 
 
-def tar_files(stream, strip_top):
+def tar_files(archive, strip_top):
     files = {}
-    with tarfile.open(fileobj=stream, mode="r:*") as archive:
-        for member in archive:
-            if member.isfile():
-                name = member.name.removeprefix("./")
-                files[name.split("/", 1)[1] if strip_top else name] = \
-                    archive.extractfile(member).read()
+    for member in archive:
+        if member.isfile():
+            name = member.name.removeprefix("./")
+            files[name.split("/", 1)[1] if strip_top else name] = \
+                archive.extractfile(member).read()
     return files
-
-
-def deb_files(path):
-    data = subprocess.run(["dpkg-deb", "--fsys-tarfile", path], capture_output=True,
-                          check=True).stdout
-    return tar_files(io.BytesIO(data), strip_top=False)
-
-
-def deb_field(path, name):
-    return subprocess.run(["dpkg-deb", "-f", path, name], capture_output=True, text=True,
-                          check=True).stdout.strip()
 
 
 # --- What the packages hold ----------------------------------------------------------------------
@@ -179,7 +169,11 @@ class Describer:
             self.plain_files(prefix, files, {program})
 
 
-def debian_dependencies(deb, arch):
+def relations(text):
+    return PkgRelation.parse_relations(text) if text else []
+
+
+def debian_dependencies(control):
     """Depends and Recommends of the .deb, each package once, with what the build machine had."""
     installed = {}
     provides = {}
@@ -190,26 +184,26 @@ def debian_dependencies(deb, arch):
         package, version, provided, status = line.split("\t")
         if status.startswith("ii"):
             installed.setdefault(package, version)
-            for name in re.findall(r"([a-z0-9][a-z0-9+.-]+)", re.sub(r"\([^)]*\)", "", provided)):
-                provides.setdefault(name, package)
+            for group in relations(provided):
+                provides.setdefault(group[0]["name"], package)
     entries = {}
     for field, scope in (("Depends", "required"), ("Recommends", "optional")):
-        for group in filter(None, (g.strip() for g in deb_field(deb, field).split(","))):
-            alternatives = [a.strip() for a in group.split("|")]
-            for alternative in alternatives:
-                name, _, constraint = alternative.partition(" ")
+        for group in relations(control.get(field)):
+            for relation in group:
+                name = relation["name"]
                 if name in entries:
                     continue
                 virtual = name not in installed and name in provides
                 entries[name] = component(
                     "library", f"debian/{name}", name,
-                    scope=scope if len(alternatives) == 1 else "optional",
-                    purl=None if virtual else debian_purl(name, arch=arch),
+                    scope=scope if len(group) == 1 else "optional",
+                    purl=None if virtual else debian_purl(name, arch=control["Architecture"]),
                     description=f"virtual package, provided by {provides[name]}"
                     if virtual else None,
                     properties=properties(
-                        field=field, version_constraint=constraint.strip("()"),
-                        alternatives=" | ".join(alternatives) if len(alternatives) > 1 else None,
+                        field=field,
+                        version_constraint=" ".join(relation["version"] or ()),
+                        alternatives=PkgRelation.str([group]) if len(group) > 1 else None,
                         built_against=installed.get(name)
                         or (provides.get(name) and f"{provides[name]} {installed[provides[name]]}"))
                 )
@@ -238,14 +232,14 @@ def main():
         ref = f"file/{name}"
         fields = {"version": version, "hashes": file_hash(path)}
         if name.endswith(".deb"):
-            arch = deb_field(path, "Architecture")
+            deb = DebFile(path)
             fields["description"] = "Debian package of the program"
-            fields["components"] = describe.linux_contents(ref, deb_files(path))
-            debian = debian_dependencies(path, arch)
+            fields["components"] = describe.linux_contents(ref, tar_files(deb.data.tgz(), False))
+            debian = debian_dependencies(deb.debcontrol())
         elif name == f"cipherloom-{version}-Linux.tar.gz":
             fields["description"] = "the Linux program and its files, to unpack anywhere"
-            with open(path, "rb") as stream:
-                fields["components"] = describe.linux_contents(ref, tar_files(stream, True))
+            with tarfile.open(path) as archive:
+                fields["components"] = describe.linux_contents(ref, tar_files(archive, True))
         elif name == zip_name:
             fields["description"] = "the Windows program, one file with Qt inside, and its notices"
             fields["components"] = describe.windows_contents(ref, zip_contents, "zip")

@@ -45,9 +45,7 @@ fi
 commit="$(git rev-parse HEAD)"
 SOURCE_DATE_EPOCH="$(git log -1 --format=%ct)"
 export SOURCE_DATE_EPOCH
-version="$(sed -n '/^project(/,/)/s/^ *VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt)"
-[ -n "$version" ] || die "no VERSION in the project() of CMakeLists.txt"
-say "Cipherloom $version, commit $commit, dated $(date -u -d "@$SOURCE_DATE_EPOCH" +%FT%TZ)"
+say "commit $commit, dated $(date -u -d "@$SOURCE_DATE_EPOCH" +%FT%TZ)"
 
 # --- Signing: a wrong key or password stops here, before anything is built ---------------------
 signer=""
@@ -79,16 +77,9 @@ else
 fi
 
 # --- Tools ------------------------------------------------------------------------------------
-"$repo/scripts/install-deps.sh" devscripts osslsigncode python3-jsonschema xz-utils
-command -v npm >/dev/null || "$repo/scripts/install-deps.sh" npm
+"$repo/scripts/install-deps.sh" devscripts osslsigncode python3-jsonschema python3-debian \
+    python3-license-expression strip-nondeterminism xz-utils
 qt_prefix="$("$repo/scripts/build-qt-mingw.sh")"
-# The SBOM's schema comes from the npm package pinned in package-lock.json; kept in build/ so the
-# tree stays clean.
-tools="$repo/build/release-tools"
-mkdir -p "$tools"
-cp package.json package-lock.json "$tools/"
-(cd "$tools" && npm ci --omit=optional --ignore-scripts --no-audit --no-fund --loglevel=error)
-schemas="$tools/node_modules/@cyclonedx/cyclonedx-library/res/schema"
 
 stage_parent="$(dirname "$dist")"
 mkdir -p "$stage_parent"
@@ -115,10 +106,20 @@ rm -rf build/release-linux build/release-windows
     cd build/release-linux
     nice -n 10 cpack -G "DEB;TGZ" -B packages >/dev/null
 )
+# The version and home page of the project() in CMakeLists.txt, as the configure wrote them.
+# shellcheck source=/dev/null
+source build/release-linux/release.env
+version="$CIPHERLOOM_VERSION"
+say "Cipherloom $version"
 linux=build/release-linux/packages
 cp "$linux"/cipherloom_"$version"-*.deb "$stage/"
-"$repo/scripts/repack.py" "$linux/cipherloom-$version-Linux.tar.gz" \
-    "$stage/cipherloom-$version-Linux.tar.gz"
+# CPack's tarball follows the file system's order and the packager's owner: packed again sorted,
+# root's, at the commit's time (and, as CPack does, without an entry for the top folder).
+mkdir build/release-linux/tarball
+tar -xzf "$linux/cipherloom-$version-Linux.tar.gz" -C build/release-linux/tarball
+(cd build/release-linux/tarball && tar -cf - --sort=name --format=gnu \
+    --mtime="@$SOURCE_DATE_EPOCH" --owner=root:0 --group=root:0 --mode=u=rwX,go=rX \
+    "cipherloom-$version-Linux"/*) | gzip -9 -n >"$stage/cipherloom-$version-Linux.tar.gz"
 # The package as users get it: layout, control fields, lintian, hardening.
 ctest --test-dir build/release-linux -R '^packaging\.' --output-on-failure >&2
 
@@ -135,7 +136,10 @@ ctest --test-dir build/release-linux -R '^packaging\.' --output-on-failure >&2
 windows=build/release-windows/packages
 zip="Cipherloom-$version-win64.zip"
 setup="Cipherloom-$version-win64-setup.exe"
-"$repo/scripts/repack.py" "$windows/$zip" "$stage/$zip"
+# CPack's zip has the same faults, and local times: strip-nondeterminism sorts it and sets times
+# (UTC), owners and modes.
+cp "$windows/$zip" "$stage/"
+strip-nondeterminism --type zip --timestamp "$SOURCE_DATE_EPOCH" "$stage/$zip"
 cp "$windows/$setup" "$stage/"
 if [ -n "$signer" ]; then
     probe="$(mktemp -d)"
@@ -211,11 +215,11 @@ else
     } >"$stage/SIGNING.txt"
 fi
 /usr/bin/python3 "$repo/scripts/make-sbom.py" --dist "$stage" --version "$version" \
-    --commit "$commit" --homepage "$(sed -n 's/^ *HOMEPAGE_URL "\(.*\)"$/\1/p' CMakeLists.txt)" \
+    --commit "$commit" --homepage "$CIPHERLOOM_HOMEPAGE" \
     --windows-inventory build/release-windows/third-party/inventory.json \
     --signed "$([ -n "$signer" ] && echo yes || echo no)" \
     --output "$stage/cipherloom-$version.cdx.json"
-/usr/bin/python3 "$repo/tests/packaging/sbom_check.py" --schemas "$schemas" --dist "$stage" \
+/usr/bin/python3 "$repo/tests/packaging/sbom_check.py" --dist "$stage" \
     "$stage/cipherloom-$version.cdx.json" >&2
 
 files="$(cd "$stage" && find . -type f -printf '%P\n' | sort)"

@@ -15,7 +15,8 @@ lack the notices that Qt's licences require")
     message(WARNING ${why})
     return()
 endif()
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
+# Debian's own python3 carries python3-debian and python3-license-expression.
+find_program(CIPHERLOOM_DEBIAN_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 
 # The uninstaller is one of makensis's stubs, the one for the compressor and target that
 # installer.cmake chooses.
@@ -47,7 +48,7 @@ foreach(source IN LISTS third_party_compiled)
 endforeach()
 add_custom_command(
     OUTPUT ${third_party_dir}/THIRD-PARTY-NOTICES.txt ${third_party_dir}/inventory.json
-    COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/third_party.py
+    COMMAND ${CIPHERLOOM_DEBIAN_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/third_party.py
         --qt-prefix ${qt_prefix} --output ${third_party_dir}
         --product ${PROJECT_NAME} --version ${PROJECT_VERSION} --homepage ${PROJECT_HOMEPAGE_URL}
         --program $<TARGET_FILE_NAME:cipherloom> --crt ${crt_object} ${file_args}

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes what the Windows packages owe the software they carry: THIRD-PARTY-NOTICES.txt, the
 licence texts in licenses/, and inventory.json, the same components for machines.
 
@@ -17,7 +17,6 @@ into every program.
 """
 import argparse
 import collections
-import fnmatch
 import json
 import pathlib
 import posixpath
@@ -27,13 +26,16 @@ import subprocess
 import sys
 import textwrap
 
+import license_expression
+from debian.copyright import Copyright, NotMachineReadableError
+
 PUBLIC_DOMAIN = "LicenseRef-public-domain"
 WIDTH = 96
 # Sentences a licence asks the documentation to carry.
 CREDITS = {"FTL": "Portions of this software are copyright © {year} The FreeType Project "
                   "(www.freetype.org). All rights reserved."}
 COMMON_LICENSES = pathlib.Path("/usr/share/common-licenses")
-OPERATORS = ("AND", "OR", "WITH")
+LICENSING = license_expression.Licensing()
 # Debian's short licence names (copyright-format 1.0) where they differ from SPDX.
 DEBIAN_NAMES = {
     "expat": "MIT", "zlib": "Zlib", "isc": "ISC", "zpl-2.1": "ZPL-2.1", "mpl-2.0": "MPL-2.0",
@@ -82,43 +84,49 @@ def library_key(text):
 
 
 # --- Licence expressions -------------------------------------------------------------------------
+def spdx_id(key, debian):
+    """One licence name as an SPDX identifier: names that are none ("ICC License") become a
+    LicenseRef-, and so do Debian's own names ("Lucent") but those it shares with SPDX."""
+    words = key.split()
+    word = "-".join(words)
+    gnu = re.fullmatch(r"L?GPL-\d(\.\d)?\+?", word)
+    if debian and not gnu:
+        word = DEBIAN_NAMES.get(word.lower(), "LicenseRef-" + word)
+    if len(words) > 1 or not re.fullmatch(r"[A-Za-z0-9.+-]+", word):
+        word = "LicenseRef-" + re.sub(r"[^A-Za-z0-9.-]+", "-", word).strip("-")
+    if gnu:  # SPDX's deprecated GPL-2.0 or Debian's GPL-3+
+        base = word.rstrip("+")
+        base += "" if "." in base else ".0"
+        word = base + ("-or-later" if word.endswith("+") else "-only")
+    if word.lower() in ("licenseref-public-domain", "public-domain"):
+        word = PUBLIC_DOMAIN
+    return word
+
+
+class SpdxIds:
+    """A render() template for license_expression that writes each name as spdx_id() does."""
+
+    def __init__(self, debian):
+        self.debian = debian
+
+    def format(self, symbol):
+        return spdx_id(symbol.key, self.debian)
+
+
 def spdx(expression, debian=False):
-    """An SPDX expression from an attribution's LicenseId or a Debian licence field. Words that
-    are no identifier become a LicenseRef- ("ICC License"), and so do Debian's own names
-    ("Lucent", "lzma-cpl-exception") but those it shares with SPDX."""
+    """An SPDX expression from an attribution's LicenseId or a Debian licence field."""
     expression = re.sub(r"\bwith (\S+) exception\b", r"WITH \1-exception", expression, flags=re.I)
-    out, words = [], []
-
-    def flush():
-        if not words:
-            return
-        word = "-".join(words)
-        gnu = re.fullmatch(r"L?GPL-\d(\.\d)?\+?", word)
-        if debian and not gnu:
-            word = DEBIAN_NAMES.get(word.lower(), "LicenseRef-" + word)
-        if len(words) > 1 or not re.fullmatch(r"[A-Za-z0-9.+-]+", word):
-            word = "LicenseRef-" + re.sub(r"[^A-Za-z0-9.-]+", "-", word).strip("-")
-        if gnu:  # SPDX's deprecated GPL-2.0 or Debian's GPL-3+
-            base = word.rstrip("+")
-            base += "" if "." in base else ".0"
-            word = base + ("-or-later" if word.endswith("+") else "-only")
-        if word.lower() in ("licenseref-public-domain", "public-domain"):
-            word = PUBLIC_DOMAIN
-        out.append(word)
-        words.clear()
-
-    for token in re.findall(r"[()]|[^\s()]+", expression):
-        if token.upper() in OPERATORS or token in "()":
-            flush()
-            out.append(token.upper())
-        else:
-            words.append(token)
-    flush()
-    return " ".join(out).replace("( ", "(").replace(" )", ")")
+    if debian and "," in expression:  # Debian's comma binds loosest: "A or B, and C"
+        first, *rest = expression.split(",")
+        expression = f"({first})" + "".join(
+            re.sub(r"^\s*(and|or)\s+(.*)", r" \1 (\2)", part, flags=re.I) for part in rest)
+    # Characters no licence key may hold (MIT/X11) become a hyphen, as in a LicenseRef-.
+    parsed = LICENSING.parse(re.sub(r"[^-:\w\s.+()]", "-", expression))
+    return "" if parsed is None else parsed.render(SpdxIds(debian))
 
 
 def identifiers(expression):
-    return [t for t in re.findall(r"[^\s()]+", expression) if t not in OPERATORS]
+    return LICENSING.license_keys(expression) if expression else []
 
 
 def join_and(expressions):
@@ -161,36 +169,26 @@ def source_package_copyright(source):
 
 
 def read_dep5(path):
-    """Paragraphs of a machine-readable copyright file, or None for one in prose."""
-    paragraphs = []
-    for block in re.split(r"\n\s*\n", path.read_text(encoding="utf-8")):
-        fields, field = {}, None
-        for line in block.splitlines():
-            if line[:1] in (" ", "\t") and field:
-                fields[field] += "\n" + line.strip()
-            elif ":" in line and not line.startswith("#"):
-                field, _, value = line.partition(":")
-                fields[field] = value.strip()
-        if fields:
-            paragraphs.append(fields)
-    return paragraphs if paragraphs and "Format" in paragraphs[0] else None
+    """A machine-readable copyright file, or None for one in prose."""
+    try:
+        with open(path, encoding="utf-8") as text:
+            return Copyright(text, strict=False)
+    except NotMachineReadableError:
+        return None
 
 
-def dep5_terms(paragraphs, parts):
+def dep5_terms(copyright_file, parts):
     """Licence and copyright lines of the stanzas that cover the given source folders."""
-    stanzas = [p for p in paragraphs if "Files" in p]
+    stanzas = list(copyright_file.all_files_paragraphs())
     chosen = []
     for part in parts or [""]:
-        general = [s for s in stanzas if any(fnmatch.fnmatch(part + "x", pattern)
-                                             for pattern in s["Files"].split())]
-        chosen += general[-1:]
+        chosen += filter(None, [copyright_file.find_files_paragraph(part + "x")])
         chosen += [s for s in stanzas if part and any(
-            pattern.startswith(part) and "test" not in pattern for pattern in s["Files"].split())]
-    licence = join_and(spdx(s["License"].splitlines()[0], debian=True) for s in chosen)
-    lines = [line for s in chosen for line in s["Copyright"].splitlines()
-             if line and line != "public-domain"]
+            pattern.startswith(part) and "test" not in pattern for pattern in s.files)]
+    licence = join_and(spdx(s.license.synopsis, debian=True) for s in chosen)
+    lines = [line.strip() for s in chosen for line in s.copyright.splitlines()]
     return licence, [line if re.match(r"(?i)copyright|\(c\)|©", line) else f"Copyright (c) {line}"
-                     for line in dict.fromkeys(lines)]
+                     for line in dict.fromkeys(lines) if line and line != "public-domain"]
 
 
 def prose_copyright(path):
@@ -309,8 +307,7 @@ class Inventory:
             fail(f"no SPDX-License-Identifier in Qt's headers under {self.qt / 'include'}")
         licence = headers.most_common(1)[0][0].replace("LicenseRef-Qt-Commercial OR ", "")
         debian_copyright = source_package_copyright(source)
-        paragraphs = read_dep5(debian_copyright)
-        _, copyright_lines = dep5_terms(paragraphs, [])
+        _, copyright_lines = dep5_terms(read_dep5(debian_copyright), [])
         own = self.copy(debian_copyright, f"licenses/debian/{source}/copyright")
         origin = {"debian_source_package": source, "debian_version": version,
                   "homepage": "https://www.qt.io/"}

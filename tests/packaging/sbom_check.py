@@ -1,13 +1,13 @@
 #!/usr/bin/python3
 """Checks a release's SBOM against CycloneDX's published JSON schema and against the release.
 
-    sbom_check.py --schemas DIR --dist DIR SBOM
+    sbom_check.py --dist DIR SBOM
 
-DIR holds the schema files the npm package @cyclonedx/cyclonedx-library ships (pinned in
-package-lock.json). The schema's references to its SPDX and JSF parts resolve from that folder;
-any reference that would need the network fails. Beyond the schema: every licence expression
-uses SPDX identifiers (or LicenseRef-), every bom-ref is unique and every dependency names one,
-and every file of the release, and every file inside its packages, is listed with its SHA-256.
+The schema files are committed in schemas/ (its README says whence). The schema's references to
+its SPDX and JSF parts resolve from that folder; any reference that would need the network
+fails. Beyond the schema: every licence expression uses SPDX identifiers (or LicenseRef-), every
+bom-ref is unique and every dependency names one, and every file of the release, and every file
+inside its packages, is listed with its SHA-256.
 """
 import argparse
 import hashlib
@@ -23,6 +23,7 @@ import zipfile
 
 import jsonschema
 
+SCHEMAS = pathlib.Path(__file__).resolve().parent / "schemas"
 SCHEMA = "bom-1.5.SNAPSHOT.schema.json"
 SPDX = "spdx.SNAPSHOT.schema.json"
 OPERATORS = {"AND", "OR", "WITH"}
@@ -85,17 +86,16 @@ def packaged_files(path):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--schemas", required=True, type=pathlib.Path)
     parser.add_argument("--dist", required=True, type=pathlib.Path)
     parser.add_argument("sbom", type=pathlib.Path)
     args = parser.parse_args()
     bom = json.loads(args.sbom.read_text(encoding="utf-8"))
     failures = []
 
-    for error in offline_validator(args.schemas).iter_errors(bom):
+    for error in offline_validator(SCHEMAS).iter_errors(bom):
         failures.append(f"schema: {'/'.join(map(str, error.absolute_path))}: {error.message}")
 
-    spdx_ids = set(json.loads((args.schemas / SPDX).read_text(encoding="utf-8"))["enum"])
+    spdx_ids = set(json.loads((SCHEMAS / SPDX).read_text(encoding="utf-8"))["enum"])
     entries = list(walk([bom["metadata"]["component"]] + bom.get("components", [])))
     refs = [e.get("bom-ref") for e in entries]
     duplicates = {r for r in refs if refs.count(r) > 1}
