@@ -55,15 +55,14 @@ bench: build
 
 .PHONY: windows-toolchain windows windows-test
 
-# Qt for MinGW-w64 in ~/.cache/cipherloom (or $CIPHERLOOM_TOOLCHAIN_DIR): unpacked from
-# ../shared/windows/ when that archive is there, else built from Debian's source (about 30 min).
+# Static Qt for MinGW-w64 in ~/.cache/cipherloom (or $CIPHERLOOM_TOOLCHAIN_DIR): unpacked from a
+# pinned archive in ../shared/windows/ when there is one, else built from Debian's source (20 to
+# 45 min, once).
 windows-toolchain:
 	./scripts/build-qt-mingw.sh >/dev/null
 
-# Cross-builds the program and its test programs, then the zip and the NSIS installer (the
-# notices in both are written with python3-debian and python3-license-expression).
+# Cross-builds the program and its test programs, then the zip and the NSIS installer.
 windows: windows-toolchain
-	./scripts/install-deps.sh python3-debian python3-license-expression
 	cmake --preset windows-cross
 	cmake --build --preset windows-cross --parallel $(JOBS)
 	cd build/windows-cross && cpack -G ZIP && cpack -G NSIS

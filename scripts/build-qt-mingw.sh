@@ -135,6 +135,7 @@ fi
     googletest xz-utils dpkg-dev \
     wine wine64 nsis \
     xvfb xauth xdotool xclip x11-utils python3 python3-xlib python3-pefile imagemagick \
+    python3-debian python3-license-expression \
     fonts-ipafont-gothic >&2
 
 if [ -n "$reuse" ]; then
