@@ -13,6 +13,7 @@ import argparse
 import hashlib
 import io
 import json
+import lzma
 import pathlib
 import re
 import subprocess
@@ -29,14 +30,20 @@ SPDX = "spdx.SNAPSHOT.schema.json"
 OPERATORS = {"AND", "OR", "WITH"}
 
 
+def read_schema(path):
+    with lzma.open(path, "rt", encoding="utf-8") as stream:
+        return json.load(stream)
+
+
 def offline_validator(schemas):
-    schema = json.loads((schemas / SCHEMA).read_text(encoding="utf-8"))
+    schema = read_schema(schemas / f"{SCHEMA}.xz")
     store = {}
-    for path in schemas.glob("*.schema.json"):
-        document = json.loads(path.read_text(encoding="utf-8"))
+    for path in schemas.glob("*.schema.json.xz"):
+        document = read_schema(path)
+        name = path.name.removesuffix(".xz")
         # Under the name the references use, relative to the schema's $id, and under its own.
-        store[urllib.parse.urljoin(schema["$id"], path.name)] = document
-        store[document.get("$id", path.name)] = document
+        store[urllib.parse.urljoin(schema["$id"], name)] = document
+        store[document.get("$id", name)] = document
 
     def refuse(uri):
         raise jsonschema.RefResolutionError(f"{uri} is not among the schema files: no network")
@@ -95,7 +102,7 @@ def main():
     for error in offline_validator(SCHEMAS).iter_errors(bom):
         failures.append(f"schema: {'/'.join(map(str, error.absolute_path))}: {error.message}")
 
-    spdx_ids = set(json.loads((SCHEMAS / SPDX).read_text(encoding="utf-8"))["enum"])
+    spdx_ids = set(read_schema(SCHEMAS / f"{SPDX}.xz")["enum"])
     entries = list(walk([bom["metadata"]["component"]] + bom.get("components", [])))
     refs = [e.get("bom-ref") for e in entries]
     duplicates = {r for r in refs if refs.count(r) > 1}
