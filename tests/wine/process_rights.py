@@ -16,8 +16,7 @@ import wine_e2e  # noqa: E402  (beside this file)
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--zip", "--setup", "--probe", "--bare-qt", "--planted", "--wine-path",
-                   "--rights-probe"):
+    for option in ("--zip", "--setup", "--probe", "--bare-qt", "--wine-path", "--rights-probe"):
         parser.add_argument(option, required=True)
     args = parser.parse_args()
     if not os.environ.get("WINEPREFIX") or not os.environ.get("DISPLAY"):
