@@ -21,6 +21,7 @@ using quality::DrawRows;
 using testing::EventLog;
 using testing::ScriptedRandom;
 using testing::SweepingRandom;
+using enum PositionMode;
 
 // Values the real source can produce: k / 2^24.
 float Unit(std::uint32_t k)
@@ -30,8 +31,7 @@ float Unit(std::uint32_t k)
 
 constexpr float kHighestR = 1.0f - 0x1p-24f;
 
-GenerationSettings Settings(CharClass mainType, CaseOpt mainOpt,
-                            PositionMode mode = PositionMode::Off,
+GenerationSettings Settings(CharClass mainType, CaseOpt mainOpt, PositionMode mode = Off,
                             CharClass specialType = CharClass::Digits,
                             CaseOpt specialOpt = CaseOpt::All, std::uint8_t start = 0,
                             std::uint8_t end = 0)
@@ -78,30 +78,24 @@ TEST_P(PositionPlanTest, OrdinaryCodeEverywhereThenSpecialCodeWhereTheModeSays)
 INSTANTIATE_TEST_SUITE_P(
     Modes, PositionPlanTest,
     ::testing::Values(
-        PlanRow{"OffWritesOnlyOrdinaryCodes", WithMode(PositionMode::Off), 8, {}},
-        PlanRow{"OffIgnoresAStoredRange", WithMode(PositionMode::Off, 2, 4), 8, {}},
-        PlanRow{"FirstMarksPositionOne", WithMode(PositionMode::First), 8, {1}},
-        PlanRow{"FirstWithLengthOneMarksTheOnlyPosition", WithMode(PositionMode::First), 1, {1}},
-        PlanRow{"LastMarksTheLastPosition", WithMode(PositionMode::Last), 8, {8}},
-        PlanRow{"LastWithLengthOneMarksTheOnlyPosition", WithMode(PositionMode::Last), 1, {1}},
-        PlanRow{"LastWithFullLengthMarksPosition32", WithMode(PositionMode::Last), 32, {32}},
-        PlanRow{"RangeInsideTheLength", WithMode(PositionMode::Range, 2, 4), 8, {2, 3, 4}},
-        PlanRow{"RangeCutAtTheLengthStillWritesBeyondIt",
-                WithMode(PositionMode::Range, 3, 5),
-                4,
-                {3, 4, 5}},
-        PlanRow{"RangeBeyondTheLengthLeavesNoDrawnSpecial",
-                WithMode(PositionMode::Range, 10, 12),
-                8,
-                {10, 11, 12}},
-        PlanRow{"RangeZeroToZeroWritesOnlyIndexZero", WithMode(PositionMode::Range, 0, 0), 8, {0}},
-        PlanRow{"RangeOfOnePosition", WithMode(PositionMode::Range, 5, 5), 8, {5}},
+        PlanRow{"OffWritesOnlyOrdinaryCodes", WithMode(Off), 8, {}},
+        PlanRow{"OffIgnoresAStoredRange", WithMode(Off, 2, 4), 8, {}},
+        PlanRow{"FirstMarksPositionOne", WithMode(First), 8, {1}},
+        PlanRow{"FirstWithLengthOneMarksTheOnlyPosition", WithMode(First), 1, {1}},
+        PlanRow{"LastMarksTheLastPosition", WithMode(Last), 8, {8}},
+        PlanRow{"LastWithLengthOneMarksTheOnlyPosition", WithMode(Last), 1, {1}},
+        PlanRow{"LastWithFullLengthMarksPosition32", WithMode(Last), 32, {32}},
+        PlanRow{"RangeInsideTheLength", WithMode(Range, 2, 4), 8, {2, 3, 4}},
+        PlanRow{"RangeCutAtTheLengthStillWritesBeyondIt", WithMode(Range, 3, 5), 4, {3, 4, 5}},
+        PlanRow{"RangeBeyondTheLengthDrawsNoSpecial", WithMode(Range, 10, 12), 8, {10, 11, 12}},
+        PlanRow{"RangeZeroToZeroWritesOnlyIndexZero", WithMode(Range, 0, 0), 8, {0}},
+        PlanRow{"RangeOfOnePosition", WithMode(Range, 5, 5), 8, {5}},
         PlanRow{"RangeCoveringAllOf32",
-                WithMode(PositionMode::Range, 1, 32),
+                WithMode(Range, 1, 32),
                 32,
                 {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
                  17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32}},
-        PlanRow{"RangeWithStartAfterEndWritesNothing", WithMode(PositionMode::Range, 7, 6), 8, {}},
+        PlanRow{"RangeWithStartAfterEndWritesNothing", WithMode(Range, 7, 6), 8, {}},
         PlanRow{"UnknownModeWritesNothingSpecial", WithMode(static_cast<PositionMode>(4)), 8, {}}),
     [](const ::testing::TestParamInfo<PlanRow>& row) { return row.param.name; });
 
@@ -115,13 +109,13 @@ TEST(PositionPlanRefusal, LengthsOutsideOneTo32AndRangeEndsAbove32AreRefusedLoud
         EXPECT_THROW(GeneratePassword(digits, length, random), std::out_of_range) << length;
         EXPECT_EQ(random.reseedCalls, 0) << length;
     }
-    EXPECT_THROW(BuildPositionPlan(WithMode(PositionMode::Range, 30, 33), 8), std::out_of_range);
-    EXPECT_THROW(BuildPositionPlan(WithMode(PositionMode::Range, 255, 255), 8), std::out_of_range);
+    EXPECT_THROW(BuildPositionPlan(WithMode(Range, 30, 33), 8), std::out_of_range);
+    EXPECT_THROW(BuildPositionPlan(WithMode(Range, 255, 255), 8), std::out_of_range);
 
     EXPECT_NO_THROW(BuildPositionPlan(digits, 1));
     EXPECT_NO_THROW(BuildPositionPlan(digits, 32));
     // A stored range only matters in range mode.
-    EXPECT_NO_THROW(BuildPositionPlan(WithMode(PositionMode::Last, 30, 33), 8));
+    EXPECT_NO_THROW(BuildPositionPlan(WithMode(Last, 30, 33), 8));
 }
 
 class DrawTableTest : public ::testing::TestWithParam<DrawRow>
@@ -243,10 +237,10 @@ TEST(GeneratePassword, EveryPositionDrawsFromItsOwnClassAndTheLengthIsExact)
         {Settings(Digits, All), 8},
         {Settings(Letters, LowerOnly), 32},
         {Settings(AlphanumericSymbols, UpperOnly), 32},
-        {Settings(Digits, All, PositionMode::First, Letters, UpperOnly), 12},
-        {Settings(Letters, LowerOnly, PositionMode::Last, AlphanumericSymbols, All), 1},
-        {Settings(Alphanumeric, All, PositionMode::Range, Digits, All, 3, 5), 4},
-        {Settings(Letters, UpperOnly, PositionMode::Range, Digits, All, 10, 12), 8},
+        {Settings(Digits, All, First, Letters, UpperOnly), 12},
+        {Settings(Letters, LowerOnly, Last, AlphanumericSymbols, All), 1},
+        {Settings(Alphanumeric, All, Range, Digits, All, 3, 5), 4},
+        {Settings(Letters, UpperOnly, Range, Digits, All, 10, 12), 8},
     };
     SweepingRandom random;
     for (const Case& c : cases) {
