@@ -65,7 +65,7 @@ class LengthTextTest : public ::testing::TestWithParam<LengthRow>
 {};
 
 // A refused request leaves everything as it was before it, but for its one message.
-TEST_P(LengthTextTest, ARefusalShowsOneMessageAndChangesNothingAPasswordIsShownThenCopied)
+TEST_P(LengthTextTest, ShowsOneMessageAndChangesNothingOrShowsThePasswordThenCopiesIt)
 {
     const LengthRow& row = GetParam();
     Fakes f(row.text, Draws(row.length));
