@@ -246,9 +246,10 @@ TEST(EveryShortText, GenerateShowsOneDocumentedMessageAndChangesNothingOrMakesTh
                             CharClass::Digits, CaseOpt::All, 3, 5},
          kDigits | kUpper | kLower | kSymbols},
     };
+    const std::vector<Text> texts = TextsUpTo(2);
     Sweep sweep;
     for (const SettingsRow& row : rows) {
-        for (const Text& t : TextsUpTo(2)) {
+        for (const Text& t : texts) {
             const std::string problem = GenerateProblem(row, t);
             sweep.Check(t.text, problem.empty() ? problem : problem + " (" + row.name + ")");
         }
