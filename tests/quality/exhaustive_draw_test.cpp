@@ -56,8 +56,7 @@ TEST_P(ExhaustiveDrawTest, EveryValueGivesItsBucketsCodeOrIsRedrawnOnce)
     RecordProperty("rejected_values", static_cast<int>(rejected));
 }
 
-INSTANTIATE_TEST_SUITE_P(DrawTable, ExhaustiveDrawTest, ::testing::ValuesIn(DrawRows()),
-                         [](const auto& row) { return RowName(row.param); });
+INSTANTIATE_TEST_SUITE_P(DrawTable, ExhaustiveDrawTest, ::testing::ValuesIn(DrawRows()), RowName);
 
 } // namespace
 } // namespace cipherloom::quality

@@ -199,8 +199,7 @@ TEST(SystemSourceBits, LowestBitHasTheLinearComplexityOfARandomSequence)
                 kValues, complexity, control);
 }
 
-INSTANTIATE_TEST_SUITE_P(DrawTable, SystemSourceTest, ::testing::ValuesIn(DrawRows()),
-                         [](const auto& row) { return RowName(row.param); });
+INSTANTIATE_TEST_SUITE_P(DrawTable, SystemSourceTest, ::testing::ValuesIn(DrawRows()), RowName);
 
 } // namespace
 } // namespace cipherloom::quality
