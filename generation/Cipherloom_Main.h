@@ -28,8 +28,7 @@ enum class PositionMode : std::uint8_t
     Range = 3,
 };
 
-// The one record the windows share with the generator. Zeroed at start, which matches
-// the option buttons selected at start; never reset during a run.
+// The one record the windows share with the generator; zero matches the buttons set at start.
 struct GenerationSettings
 {
     CharClass MainType = CharClass::Digits; // ordinary positions

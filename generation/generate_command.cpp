@@ -7,13 +7,6 @@
 namespace cipherloom {
 namespace {
 
-// The command's own copy of the password; the window's and the clipboard's are theirs to wipe.
-void Wipe(std::string& secret)
-{
-    WipeMemory(secret.data(), secret.size());
-    secret.clear();
-}
-
 // Every exit path makes the field editable again, after any message has been dismissed.
 class ReadOnlyScope final
 {
@@ -51,10 +44,9 @@ void RunGenerate(GenerateView& view, const GenerationSettings& settings, Runtime
 
     std::string password = GeneratePassword(snapshot, length, services.Random());
     view.ShowPassword(password);
-    // Replaced in one step: clearing first would let a clipboard manager restore its last entry
-    // in between and win the selection from us.
     const bool copied = services.SetClipboardText(password);
-    Wipe(password);
+    // The command's own copy; the window's and the clipboard's are theirs to wipe.
+    WipeMemory(password.data(), password.size());
     if (!copied) {
         services.MsgBox(kClipboardFailedMessage);
     }

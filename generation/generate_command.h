@@ -15,8 +15,7 @@ inline constexpr std::u16string_view kLengthOutOfRangeMessage =
 inline constexpr std::u16string_view kClipboardFailedMessage =
     u"パスワードをクリップボードにコピーできませんでした。";
 
-// What the Generate command needs of the window that owns the length field and the
-// password label.
+// What the Generate command needs of the window with the length field and the password label.
 class GenerateView
 {
 public:
@@ -25,7 +24,6 @@ public:
     virtual std::u16string LengthText() const = 0;
     // Never changes the field's text.
     virtual void SetLengthReadOnly(bool readOnly) = 0;
-    // Replaces the password label's text.
     virtual void ShowPassword(std::string_view password) = 0;
 
 protected:
@@ -34,10 +32,9 @@ protected:
     GenerateView& operator=(const GenerateView&) = default;
 };
 
-// Checks the length, generates with a copy of the settings, shows the password and puts it on
-// the clipboard. A refused length shows one message and changes nothing but the field's
-// read-only flag, which is editable again when this returns. A password that could not reach
-// the clipboard stays shown, and a message says so.
+// Checks the length, generates with a copy of the settings, shows the password and copies it. A
+// refused length shows one message and changes nothing; the field is editable again on return. A
+// password that could not reach the clipboard stays shown, and a message says so.
 void RunGenerate(GenerateView& view, const GenerationSettings& settings, RuntimeServices& services);
 
 } // namespace cipherloom

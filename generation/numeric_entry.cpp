@@ -1,7 +1,9 @@
 #include "generation/numeric_entry.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
+#include <string>
 
 namespace cipherloom {
 namespace {
@@ -26,46 +28,33 @@ constexpr bool IsDigit(char16_t c)
     return c >= u'0' && c <= u'9';
 }
 
+// The folded text without the spaces around it and the sign, split at the decimal point.
 struct Parsed
 {
     bool negative = false;
-    std::u16string_view::size_type bodyBegin = 0; // first digit or point
-    std::u16string_view::size_type bodyEnd = 0;
+    std::u16string whole;
+    std::u16string fraction;
 };
 
 std::optional<Parsed> Parse(std::u16string_view text)
 {
-    std::u16string_view::size_type begin = 0;
-    std::u16string_view::size_type end = text.size();
-    while (begin < end && Fold(text[begin]) == u' ') {
-        ++begin;
-    }
-    while (end > begin && Fold(text[end - 1]) == u' ') {
-        --end;
-    }
+    std::u16string body(text.size(), u' ');
+    std::ranges::transform(text, body.begin(), Fold);
+    body.erase(0, std::min(body.find_first_not_of(u' '), body.size()));
+    body.erase(body.find_last_not_of(u' ') + 1);
 
     Parsed parsed;
-    if (begin < end && (Fold(text[begin]) == u'+' || Fold(text[begin]) == u'-')) {
-        parsed.negative = Fold(text[begin]) == u'-';
-        ++begin;
+    if (!body.empty() && (body.front() == u'+' || body.front() == u'-')) {
+        parsed.negative = body.front() == u'-';
+        body.erase(0, 1);
     }
-    bool sawDigit = false;
-    bool sawPoint = false;
-    for (auto i = begin; i < end; ++i) {
-        const char16_t c = Fold(text[i]);
-        if (IsDigit(c)) {
-            sawDigit = true;
-        } else if (c == u'.' && !sawPoint) {
-            sawPoint = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!sawDigit) {
+    const auto point = body.find(u'.');
+    parsed.whole = body.substr(0, point);
+    parsed.fraction = point == std::u16string::npos ? std::u16string() : body.substr(point + 1);
+    const std::u16string digits = parsed.whole + parsed.fraction;
+    if (digits.empty() || !std::ranges::all_of(digits, IsDigit)) {
         return std::nullopt;
     }
-    parsed.bodyBegin = begin;
-    parsed.bodyEnd = end;
     return parsed;
 }
 
@@ -87,49 +76,22 @@ std::int16_t NumericValue(std::u16string_view text)
     if (!parsed) {
         return 0;
     }
-
-    // Rounded in decimal, so that halves are exact: the integer part, then the first fraction
-    // digit and whether anything non-zero follows it.
+    // Rounded in decimal, so that halves are exact.
     constexpr long kSaturation = std::numeric_limits<std::int16_t>::max() + 1L;
     long whole = 0;
-    int firstFraction = 0;
-    bool restNonZero = false;
-    bool inFraction = false;
-    bool firstFractionSeen = false;
-    for (auto i = parsed->bodyBegin; i < parsed->bodyEnd; ++i) {
-        const char16_t c = Fold(text[i]);
-        if (c == u'.') {
-            inFraction = true;
-            continue;
-        }
-        const int digit = c - u'0';
-        if (!inFraction) {
-            whole = whole * 10 + digit;
-            if (whole > kSaturation) {
-                whole = kSaturation;
-            }
-        } else if (!firstFractionSeen) {
-            firstFraction = digit;
-            firstFractionSeen = true;
-        } else if (digit != 0) {
-            restNonZero = true;
-        }
+    for (const char16_t c : parsed->whole) {
+        whole = std::min(whole * 10 + (c - u'0'), kSaturation);
     }
-
     constexpr int kHalf = 5;
-    const bool roundUp = firstFraction > kHalf || (firstFraction == kHalf && restNonZero) ||
-                         (firstFraction == kHalf && !restNonZero && whole % 2 == 1);
-    if (roundUp) {
+    const std::u16string_view fraction = parsed->fraction;
+    const int first = fraction.empty() ? 0 : fraction.front() - u'0';
+    const bool restNonZero = fraction.find_first_not_of(u'0', 1) != fraction.npos;
+    if (first > kHalf || (first == kHalf && (restNonZero || whole % 2 == 1))) {
         ++whole;
     }
     const long value = parsed->negative ? -whole : whole;
-    if (value > std::numeric_limits<std::int16_t>::max()) {
-        return std::numeric_limits<std::int16_t>::max();
-    }
-    if (value < std::numeric_limits<std::int16_t>::min()) {
-        return std::numeric_limits<std::int16_t>::min();
-    }
-    return static_cast<std::int16_t>(value);
+    return static_cast<std::int16_t>(std::clamp<long>(
+        value, std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max()));
 }
 
 } // namespace cipherloom

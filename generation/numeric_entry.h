@@ -5,11 +5,9 @@
 
 namespace cipherloom {
 
-// The rules shared by the three number fields. Callers test in this order:
-// IsEmpty, then IsNumeric, then read NumericValue and check their own bounds.
-//
-// Full-width digits, signs, point and the ideographic space (as a Japanese input method
-// types them) count as their ASCII forms.
+// The rules of the three number fields, tested in this order: IsEmpty, IsNumeric, then
+// NumericValue against the caller's bounds. Full-width digits, signs, point and the ideographic
+// space (as a Japanese input method types them) count as their ASCII forms.
 
 // True when the text has no characters at all; a text of spaces is not empty.
 bool IsEmpty(std::u16string_view text);

@@ -1,5 +1,6 @@
 #include "generation/password_generator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -52,38 +53,6 @@ constexpr DrawRow kDrawTable[3][3] = {
 constexpr int kCodesPerClass = 4;
 constexpr int kLastClass = 3;
 
-const DrawRow* RowFor(std::uint8_t code)
-{
-    const int charClass = code / kCodesPerClass;
-    const int selector = code % kCodesPerClass;
-    if (charClass == 0) {
-        return &kDigitsRow; // digits never look at the case
-    }
-    if (charClass > kLastClass || selector == 0) {
-        return nullptr;
-    }
-    return &kDrawTable[charClass - 1][selector - 1];
-}
-
-char DrawFrom(const DrawRow& row, RandomSource& random)
-{
-    for (;;) {
-        const float r = random.Next();
-        // A value outside [0, 1) (or NaN) would land outside the row's span; draw again rather
-        // than emit a character the row does not hold.
-        if (!(r >= 0.0f && r < 1.0f)) {
-            continue;
-        }
-        // The product is formed in double precision on purpose: rounding it to float first
-        // can carry it across an integer.
-        const int x =
-            static_cast<int>(std::floor(static_cast<double>(r) * row.multiplier)) + row.base;
-        if (!row.rejected[0].Contains(x) && !row.rejected[1].Contains(x)) {
-            return static_cast<char>(x);
-        }
-    }
-}
-
 } // namespace
 
 PositionPlan BuildPositionPlan(const GenerationSettings& settings, std::int16_t length)
@@ -97,9 +66,7 @@ PositionPlan BuildPositionPlan(const GenerationSettings& settings, std::int16_t 
 
     PositionPlan plan{};
     const std::uint8_t ordinary = MakePositionCode(settings.MainType, settings.MainOpt);
-    for (int i = 1; i <= length; ++i) {
-        plan[i] = ordinary;
-    }
+    std::fill_n(plan.begin() + 1, length, ordinary);
 
     const std::uint8_t special = MakePositionCode(settings.SpecialType, settings.SpecialOpt);
     switch (settings.SwitchMode) {
@@ -124,11 +91,26 @@ PositionPlan BuildPositionPlan(const GenerationSettings& settings, std::int16_t 
 
 std::optional<char> DrawCharacter(std::uint8_t code, RandomSource& random)
 {
-    const DrawRow* row = RowFor(code);
-    if (row == nullptr) {
+    const int charClass = code / kCodesPerClass;
+    const int selector = code % kCodesPerClass;
+    if (charClass > kLastClass || (charClass != 0 && selector == 0)) {
         return std::nullopt;
     }
-    return DrawFrom(*row, random);
+    // Digits never look at the case.
+    const DrawRow& row = charClass == 0 ? kDigitsRow : kDrawTable[charClass - 1][selector - 1];
+    for (;;) {
+        const float r = random.Next();
+        // Outside [0, 1) or NaN would land outside the row's span: draw again.
+        if (!(r >= 0.0f && r < 1.0f)) {
+            continue;
+        }
+        // In double precision: rounding the product to float first can carry it across an integer.
+        const int x =
+            static_cast<int>(std::floor(static_cast<double>(r) * row.multiplier)) + row.base;
+        if (!row.rejected[0].Contains(x) && !row.rejected[1].Contains(x)) {
+            return static_cast<char>(x);
+        }
+    }
 }
 
 std::string GeneratePassword(const GenerationSettings& settings, std::int16_t length,

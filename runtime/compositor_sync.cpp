@@ -47,17 +47,15 @@ T* NativeResource(QPlatformNativeInterface& native, const char* name)
 
 } // namespace
 
-// An event queue and a data-control manager of our own on Qt's connection, held by the
-// application from the first claim until WaitForCompositor(). Only the claim check dispatches
-// that queue, so Qt sees none of its events and none of Qt's handlers run while it waits.
+// An event queue and data-control manager of our own on Qt's connection, from the first claim
+// until WaitForCompositor(): none of Qt's handlers run while the claim check waits on it.
 class DataControlChannel final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DataControlChannel)
 
 public:
-    // Nullptr off Wayland; on Wayland the channel, bound once, with no manager where the
-    // compositor does not offer the protocol (GNOME's does not).
+    // Nullptr off Wayland; no manager where the compositor lacks the protocol (GNOME).
     static DataControlChannel* Get()
     {
         auto* app = QGuiApplication::instance();
@@ -107,7 +105,6 @@ private:
             manager = static_cast<zwlr_data_control_manager_v1*>(wl_registry_bind(
                 registry, found, &zwlr_data_control_manager_v1_interface, kProtocolVersion));
         }
-        // The registry has no destructor request; the compositor forgets it when we disconnect.
         wl_registry_destroy(registry);
     }
 
@@ -124,8 +121,7 @@ private:
     };
 };
 
-// A data-control device for one claim. The compositor announces the seat's selection when the
-// device is made and every new one after it; the last one announced when the round trip ends is
+// A data-control device for one claim: the last selection announced when the round trip ends is
 // what the compositor holds.
 class ClaimCheck::Watch final
 {
@@ -136,7 +132,7 @@ public:
         : m_channel(channel),
           m_mark(kMarkPrefix + QByteArray::number(QRandomGenerator::global()->generate64(), kHex))
     {
-        // Before the claim goes out, so the compositor's answer to it reaches this device too.
+        // Before the claim goes out, so the answer to it reaches this device too.
         data.setData(QString::fromLatin1(m_mark), QByteArray());
         m_device = zwlr_data_control_manager_v1_get_data_device(channel.manager, channel.seat);
         if (m_device != nullptr) {
@@ -147,10 +143,8 @@ public:
     ~Watch()
     {
         if (m_device != nullptr) {
-            // The proxy goes only once the compositor has taken in the request: an offer it sends
-            // meanwhile to a proxy already gone is dropped unread, and libwayland 1.21 then
-            // takes the next new object for a protocol error and closes the connection. The
-            // generated destroy request would free the proxy at once, so it is sent by hand.
+            // Freed only after a round trip, unlike the generated destroy: libwayland 1.21 closes
+            // the connection over an offer sent to a proxy already gone (docs/quality.md).
             auto* proxy = reinterpret_cast<wl_proxy*>(m_device);
             wl_proxy_marshal_flags(proxy, ZWLR_DATA_CONTROL_DEVICE_V1_DESTROY, nullptr,
                                    wl_proxy_get_version(proxy), 0);

@@ -21,12 +21,9 @@ enum class Announced : std::uint8_t
 // nothing; a compositor that announced nothing leaves Qt's answer standing.
 [[nodiscard]] bool ClaimConfirmed(bool roundTripDone, Announced last);
 
-// Asks the compositor whether it kept one clipboard claim. Qt 6.4 on Wayland hands back our data
-// as the clipboard's as soon as the claim is sent, and wlroots refuses a claim older than the
-// current selection without a word. Made just before QClipboard::setMimeData(), it marks the
-// data with a name of its own and watches the selection through wlroots' data-control protocol
-// (docs/quality.md, "Wayland"). Off Wayland, and where the compositor offers no data control
-// (GNOME), it does nothing and Kept() is true.
+// Asks the compositor whether it kept one clipboard claim, which Qt 6.4 on Wayland cannot tell
+// (docs/quality.md, "Wayland"). Made just before QClipboard::setMimeData(), it marks the data and
+// watches the selection through wlroots' data-control protocol; elsewhere Kept() is true.
 class ClaimCheck final
 {
     Q_DISABLE_COPY_MOVE(ClaimCheck)
@@ -35,7 +32,7 @@ public:
     explicit ClaimCheck(QMimeData& data);
     ~ClaimCheck();
 
-    // False when, once the compositor has answered, the selection it holds is not the marked data.
+    // False when the selection the compositor answers with is not the marked data.
     [[nodiscard]] bool Kept();
 
 private:
@@ -43,10 +40,8 @@ private:
     std::unique_ptr<Watch> m_watch;
 };
 
-// Called by QtRuntime when it goes, after the event loop and the windows, before QApplication. On
-// Wayland one round trip makes the compositor take in everything sent (the clipboard clear at
-// exit included) and every reader Qt's plugin armed read, so its teardown cannot hang; then what
-// ClaimCheck opened is closed. Elsewhere it does nothing.
+// Before QApplication goes: on Wayland a round trip, so Qt's teardown cannot hang and the last
+// clipboard clear arrives, then closes what ClaimCheck opened.
 void WaitForCompositor();
 
 } // namespace cipherloom

@@ -30,23 +30,19 @@ void WarnFailed(const char* step)
 
 void ProtectProcess()
 {
-    // A core file would hold the heap, and with it every password of this run. The hard limit
-    // goes too, so nothing the program loads can raise it again.
+    // A core file would hold the heap. The hard limit too, so nothing loaded can raise it again.
     const rlimit noCoreFile{0, 0};
     if (setrlimit(RLIMIT_CORE, &noCoreFile) != 0)
         WarnFailed("turn off core files");
 
 #if defined(Q_OS_LINUX)
-    // Not dumpable: processes of the same user can no longer ptrace this one or open its
-    // /proc/<pid>/mem (root still can). With the default fs.suid_dumpable the kernel then writes
-    // no core at all, not even to a core_pattern pipe, which the limit above does not bind.
+    // No ptrace or /proc/<pid>/mem for the user's other processes, no core through a pipe.
     if (prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0)
         WarnFailed("make the process undumpable");
 #endif
 
 #if defined(Q_OS_MACOS) && defined(NDEBUG)
-    // No debugger may attach from now on. Release builds only: in a debug build started under
-    // lldb this would end the program.
+    // Not in debug builds: under lldb this would end the program.
     if (ptrace(PT_DENY_ATTACH, 0, nullptr, 0) != 0)
         WarnFailed("deny debuggers");
 #endif

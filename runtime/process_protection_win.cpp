@@ -9,8 +9,7 @@
 
 #include <vector>
 
-// MinGW-w64 10's werapi.h does not compile (it lacks HREPORT and constants it uses), so the one
-// function needed is declared here; kernel32 exports it.
+// MinGW-w64 10's werapi.h does not compile; kernel32 exports the one function needed.
 extern "C" HRESULT WINAPI WerSetFlags(DWORD flags);
 
 namespace cipherloom {
@@ -19,12 +18,11 @@ namespace {
 // WER_FAULT_REPORTING_FLAG_NOHEAP, which that header lacks as well.
 constexpr DWORD kWerNoHeap = 1;
 
-// What the desktop needs of a running program: wait for its end, show it in Task Manager, end it.
+// What the desktop needs: wait for the program's end, show it in Task Manager, end it.
 constexpr DWORD kUserProcessRights =
     SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE;
 constexpr DWORD kUserThreadRights = SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION;
-// The owner of an object may always read and rewrite its DACL; an OWNER RIGHTS entry narrows
-// that to reading, so a process of the same user cannot give itself back what the DACL took.
+// An OWNER RIGHTS entry stops the owner rewriting the DACL to take back what it took.
 constexpr DWORD kOwnerRights = READ_CONTROL;
 
 void WarnFailed(const char* step, DWORD error)
@@ -51,8 +49,7 @@ std::vector<BYTE> ReadTokenUser(DWORD& error)
     return record;
 }
 
-// Gives the user only `userRights` on the object and its owner only READ_CONTROL; protected, so
-// nothing inherited is added.
+// Gives the user only `userRights` and the owner only READ_CONTROL; protected from inheritance.
 DWORD RestrictToUser(HANDLE object, PSID user, DWORD userRights)
 {
     alignas(DWORD) BYTE ownerRights[SECURITY_MAX_SID_SIZE];
@@ -77,21 +74,17 @@ DWORD RestrictToUser(HANDLE object, PSID user, DWORD userRights)
 
 void ProtectProcess()
 {
-    // Libraries loaded from here on come from System32 only, never from the current folder or
-    // the program's (a downloads folder may hold a planted DLL of any name).
+    // Never from the current folder or the program's, where a planted DLL may wait.
     if (!SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
         WarnFailed("restrict where libraries are loaded from", GetLastError());
 
-    // Crash reports may still be sent, but without the heap, which holds the passwords.
+    // Crash reports without the heap, which holds the passwords.
     if (const HRESULT result = WerSetFlags(kWerNoHeap); FAILED(result))
         qWarning("Cipherloom: could not keep the heap out of crash reports (HRESULT 0x%08lx)",
                  static_cast<unsigned long>(result));
 
-    // Without PROCESS_VM_READ, PROCESS_VM_WRITE, PROCESS_CREATE_THREAD and the rest, other
-    // processes of the same user can neither read this one's memory, nor write a dump of it, nor
-    // run code in it. The window thread gets the same treatment: with THREAD_SET_CONTEXT, or an
-    // APC while Qt's event loop waits alertably, code could be run there too. Administrators can
-    // still take SeDebugPrivilege.
+    // No memory access, dumps or code for the user's other processes, in the process or the
+    // window thread (THREAD_SET_CONTEXT, APCs while Qt waits alertably).
     DWORD error = ERROR_SUCCESS;
     const std::vector<BYTE> tokenUser = ReadTokenUser(error);
     if (tokenUser.empty()) {

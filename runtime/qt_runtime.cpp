@@ -22,26 +22,20 @@
 namespace cipherloom {
 namespace {
 
-const QString kProgramName = QStringLiteral("Cipherloom");
-
 #if defined(Q_OS_WIN)
-// Clipboard viewers and managers open the clipboard for a few milliseconds after every change;
-// one second covers them without making Exit feel stuck.
+// Clipboard viewers open the clipboard briefly after every change; Exit must not feel stuck.
 constexpr std::chrono::milliseconds kClearBudget{1000};
 constexpr std::chrono::milliseconds kClearPause{25};
 #endif
 
-// A refused claim is retried a few times, with a pause between claims, but never after the
-// budget is spent (Qt on Windows itself spends up to 300 ms on one claim): a failure is reported
-// while the user still looks at the window.
+// Retries end with the budget, so a failure is reported while the user still looks.
 constexpr int kClipboardClaims = 5;
 constexpr std::chrono::milliseconds kClaimPause{60};
 constexpr std::chrono::milliseconds kClaimBudget{400};
 constexpr std::chrono::milliseconds kEventPoll{5};
 
-// Takes in what the window system reported meanwhile: on X11 the newer owner's timestamp arrives
-// as an event, and only a claim at least that new is accepted. Input and timers wait, so no
-// click (Exit included) runs in the middle of Generate.
+// On X11 the newer owner's timestamp arrives as an event, and only a claim that new is accepted.
+// Input and timers wait, so no click (Exit included) runs in the middle of Generate.
 void TakeInWindowSystemEvents(std::chrono::milliseconds pause)
 {
     constexpr auto kFlags = QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers;
@@ -53,9 +47,8 @@ void TakeInWindowSystemEvents(std::chrono::milliseconds pause)
     QCoreApplication::processEvents(kFlags);
 }
 
-// ownsClipboard()/ownsSelection() trust Qt's record of its last claim, which X11 leaves set when
-// the server ignored that claim. Another program's data is always read through Qt's internal
-// reader type.
+// ownsClipboard()/ownsSelection() stay true on X11 after an ignored claim; another program's
+// data is always read through Qt's internal reader type.
 bool Owns(const QClipboard& clipboard, QClipboard::Mode mode)
 {
     const bool claimed = mode == QClipboard::Selection
@@ -68,8 +61,7 @@ bool Owns(const QClipboard& clipboard, QClipboard::Mode mode)
     return held != nullptr && !held->inherits("QInternalMimeData");
 }
 
-// Deleted by Qt when the clipboard no longer needs it: on replace, when another program takes
-// the clipboard, on clear and at exit.
+// Deleted by Qt when the clipboard no longer needs it.
 class SecretMimeData final : public QMimeData
 {
     Q_DISABLE_COPY_MOVE(SecretMimeData)
@@ -88,15 +80,14 @@ QtRuntime::QtRuntime()
 
 QtRuntime::~QtRuntime()
 {
-    // The services outlive the windows and go just before QApplication: the last moment the
-    // display connection can still be settled.
+    // The last moment before QApplication goes: the display connection can still be settled.
     WaitForCompositor();
 }
 
 void QtRuntime::MsgBox(std::u16string_view prompt)
 {
-    // Parent on the active window so the box is modal over the options dialog too.
-    QMessageBox box(QMessageBox::NoIcon, kProgramName,
+    // Modal over the options dialog too.
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Cipherloom"),
                     QString::fromUtf16(prompt.data(), static_cast<qsizetype>(prompt.size())),
                     QMessageBox::Ok, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
@@ -110,14 +101,11 @@ RandomSource& QtRuntime::Random()
 
 bool QtRuntime::ClearClipboard()
 {
-    // clear() gives up the selection (and, on X11, also empties another program's); setText("")
-    // would keep owning it with an empty text, and a clipboard manager would then stall the exit.
+    // Not setText(""): owning an empty selection would let a clipboard manager stall the exit.
     QGuiApplication::clipboard()->clear();
     ScrubLeftoverOffer(nullptr);
 #if defined(Q_OS_WIN)
-    // Qt gives up after three tries while another program holds the clipboard open, leaving
-    // rendered text behind after exit; empty it directly. The window keeps painting while it
-    // waits; clicks wait until it is done.
+    // Qt gives up after three tries while another program holds it open: empty it directly.
     const QDeadlineTimer budget(kClearBudget);
     while (!TryEmptyWindowsClipboard()) {
         if (budget.hasExpired()) {
@@ -131,8 +119,7 @@ bool QtRuntime::ClearClipboard()
 
 bool QtRuntime::SetClipboardText(std::string_view text)
 {
-    // One step, never clear first: a clipboard manager restores its last entry into an empty
-    // clipboard with a newer timestamp, and X11 then ignores our claim.
+    // Never clear first: a manager would restore its last entry, and X11 then ignores our claim.
     QClipboard* clipboard = QGuiApplication::clipboard();
     const QDeadlineTimer budget(kClaimBudget);
     for (int claim = 0; claim < kClipboardClaims; ++claim) {
@@ -144,15 +131,12 @@ bool QtRuntime::SetClipboardText(std::string_view text)
         }
         auto* data = MakeSecretMimeData(text);
         ClaimCheck check(*data);
-        // Qt deletes the payload as soon as another program's data replaces it, which can happen
-        // inside setMimeData() itself.
+        // Qt may delete the payload inside setMimeData() already.
         const QPointer<QMimeData> offered(data);
         clipboard->setMimeData(data);
         ScrubLeftoverOffer(offered);
-        // The platform hands back our own object only while the window system says we own the
-        // clipboard; ownsClipboard() is no proof (X11 keeps it true after a refused claim, macOS
-        // and offscreen always say false). Wayland hands it back at once; the check asks the
-        // compositor.
+        // Our own object comes back only while the window system says we own the clipboard
+        // (ownsClipboard() is no proof); on Wayland the check asks the compositor.
         if (offered != nullptr && clipboard->mimeData() == offered && check.Kept()) {
             return true;
         }
@@ -162,10 +146,8 @@ bool QtRuntime::SetClipboardText(std::string_view text)
 
 void QtRuntime::End()
 {
-    // Owning a selection at exit makes Qt hand it to the clipboard manager and wait up to 5 s for
-    // an answer (text selected in a field is ours as PRIMARY; text copied from a field is ours as
-    // CLIPBOARD). On X11 and Wayland what we own goes with the process anyway, so give it up now;
-    // Windows and macOS keep copied text after exit, and that is left to them.
+    // An owned selection makes Qt wait up to 5 s at exit for the clipboard manager. On X11 and
+    // Wayland it goes with the process anyway; Windows and macOS keep copied text after exit.
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (Owns(*clipboard, QClipboard::Selection)) {
         clipboard->clear(QClipboard::Selection);
@@ -183,17 +165,13 @@ QMimeData* QtRuntime::MakeSecretMimeData(std::string_view text)
     auto* mime = new SecretMimeData;
     mime->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 #if defined(Q_OS_WIN)
-    // Registered clipboard formats that Windows reads as "no history, no cloud, no monitors".
-    // Bare names: Qt registers an unknown type under its name as given, and the
-    // "application/x-qt-windows-mime;value=" form is only understood when reading.
+    // No history, no cloud, no monitors. Bare names: Qt registers an unknown type as given.
     const QByteArray zeroDword(4, '\0');
     mime->setData(QStringLiteral("ExcludeClipboardContentFromMonitorProcessing"), zeroDword);
     mime->setData(QStringLiteral("CanIncludeInClipboardHistory"), zeroDword);
     mime->setData(QStringLiteral("CanUploadToCloudClipboard"), zeroDword);
 #elif !defined(Q_OS_MACOS)
-    // Klipper keeps text marked this way out of its history; CopyQ does the same for its own
-    // mark. No other manager in Debian reads any mark. (None on macOS: Qt 6.4 renames a
-    // custom type, so a concealed-type mark would only put the password there a second time.)
+    // Klipper's and CopyQ's marks (docs/quality.md); none on macOS, where Qt 6.4 renames them.
     mime->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
     mime->setData(QStringLiteral("application/x-copyq-hidden"), QByteArrayLiteral("1"));
 #endif
@@ -202,7 +180,7 @@ QMimeData* QtRuntime::MakeSecretMimeData(std::string_view text)
 
 void QtRuntime::ScrubSecretMimeData(QMimeData& data)
 {
-    // The text is stored once, as a QString; what text() returns shares that buffer.
+    // What text() returns shares the one stored QString's buffer.
     WipeInPlace(data.text());
     data.setText(QString());
 }

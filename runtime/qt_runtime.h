@@ -28,16 +28,14 @@ public:
     [[nodiscard]] bool SetClipboardText(std::string_view text) override;
     void End() override;
 
-    // The clipboard payload: plain text plus the hints that keep it out of clipboard managers
-    // and history. Its text is overwritten when it is deleted or scrubbed. Exposed so the hints
-    // can be checked without a real clipboard.
+    // The clipboard payload: plain text plus the hints that keep it out of clipboard managers and
+    // history; its text is overwritten when it is deleted. Public for tests.
     static QMimeData* MakeSecretMimeData(std::string_view text);
     // Overwrites the payload's text in place, in every holder of that text.
     static void ScrubSecretMimeData(QMimeData& data);
 
 private:
-    // Qt deletes a payload it no longer needs, which scrubs it; one it keeps alive after the
-    // clipboard moved on (Qt 6.4's Wayland plugin never frees them) is scrubbed here.
+    // Scrubs the payload Qt keeps alive after the clipboard moved on (Qt 6.4 on Wayland).
     void ScrubLeftoverOffer(QMimeData* current);
 
     SystemRandomSource m_random;

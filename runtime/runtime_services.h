@@ -6,8 +6,7 @@
 
 namespace cipherloom {
 
-// Everything the program takes from its surroundings. Windows and the Generate command
-// receive it by reference, so tests can hand them a fake.
+// Everything the program takes from its surroundings, by reference, so tests can hand a fake.
 class RuntimeServices
 {
 public:
@@ -16,11 +15,9 @@ public:
     // Modal box titled with the program's name, one OK button, no icon. Returns once dismissed.
     virtual void MsgBox(std::u16string_view prompt) = 0;
     virtual RandomSource& Random() = 0;
-    // Empties the clipboard, whatever it holds. Returns false if another program kept it busy
-    // past a brief wait, so the clipboard may still hold what was on it.
+    // Empties the clipboard; false if another program kept it busy past a brief wait.
     [[nodiscard]] virtual bool ClearClipboard() = 0;
-    // Replaces whatever the clipboard holds with text, in the plain text format, in one step.
-    // Returns false if the program still does not own the clipboard after a few brief retries.
+    // Replaces the clipboard with plain text in one step; false if not ours after brief retries.
     [[nodiscard]] virtual bool SetClipboardText(std::string_view text) = 0;
     // Ends the program at once: no further window events run.
     virtual void End() = 0;

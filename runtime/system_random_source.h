@@ -4,13 +4,10 @@
 
 namespace cipherloom {
 
-// Draws from the operating system's cryptographic generator. Every value is fresh entropy, so
-// there is no seed for anyone to guess; Reseed() has nothing to do.
+// The operating system's cryptographic generator: no seed to guess, so Reseed() does nothing.
 class SystemRandomSource final : public RandomSource
 {
 public:
-    SystemRandomSource() = default;
-
     float Next() override;
     void Reseed() override;
 };

@@ -2,8 +2,7 @@
 
 namespace cipherloom {
 
-// One attempt at emptying the Windows clipboard, whoever owns it. Fails while another program
-// holds it open; the caller decides how long to keep trying.
+// One try at emptying the Windows clipboard, whoever owns it; fails while another holds it open.
 [[nodiscard]] bool TryEmptyWindowsClipboard();
 
 } // namespace cipherloom

@@ -4,8 +4,7 @@
 
 namespace cipherloom {
 
-// Overwrites memory that held a secret. The volatile stores cannot be dropped as dead stores,
-// even when the memory is released right after.
+// Overwrites a secret; volatile stores are not dropped as dead even when the memory goes next.
 inline void WipeMemory(void* memory, std::size_t bytes)
 {
     volatile auto* p = static_cast<volatile unsigned char*>(memory);

@@ -9,9 +9,8 @@
 
 namespace cipherloom {
 
-// Writes zeros over the characters in their shared buffer, so every holder of that buffer loses
-// them, not a detached copy. Literals live in read-only memory and are never secrets: they are
-// left alone.
+// Zeros the characters in their shared buffer, so every holder loses them. Literals live in
+// read-only memory and are never secrets: they are left alone.
 inline void WipeInPlace(const QString& text)
 {
     if (text.data_ptr().isMutable()) {

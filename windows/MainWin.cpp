@@ -31,8 +31,7 @@ void MakeControls(QWidget& window, MainControls& ui)
 {
     // clang-format off
     const layout::ControlRow rows[] = {
-        // name, control, Index, caption, left, top, width, height (twips), parent frame, font,
-        // flags, accessible name; in tab order.
+        // The columns of layout::ControlRow; in tab order.
         {"Label1",    &ui.Label1,    kNoIndex, u"文字数(&L)",     360,  480,  975,  255,  {},         S,               0,                      {}},
         {"StrLength", &ui.StrLength, kNoIndex, u"8",              1440, 360,  495,  375,  {},         N,               0,                      u"文字数"},
         {"Label2",    &ui.Label2,    kNoIndex, u"（1～32）",      2040, 480,  975,  255,  {},         N,               0,                      {}},
@@ -64,8 +63,7 @@ constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint |
                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                          Qt::WindowCloseButtonHint;
 
-// The window's own two sizes. Larger ones come from the desktop's icon theme; loading them here
-// would cost start-up time, since Qt hands every size to the window system.
+// Larger sizes come from the icon theme: Qt hands every size to the window system at start.
 constexpr std::array kIconFiles{":/icons/cipherloom-16.png", ":/icons/cipherloom-32.png"};
 
 QIcon LoadWindowIcon()
@@ -94,10 +92,8 @@ MainWin::MainWin(RuntimeServices& services, QWidget* parent)
     setFixedSize(layout::ToPixels(kClientWidthTwips), layout::ToPixels(kClientHeightTwips));
 
     MakeControls(*this, m_ui);
-    // Alt+L puts the caret into the length field.
-    m_ui.Label1->setBuddy(m_ui.StrLength);
-    // A screen reader reads the password itself as the display's name and hears that it is the
-    // password from its label, so the name is never set to a fixed string.
+    m_ui.Label1->setBuddy(m_ui.StrLength); // Alt+L
+    // A screen reader reads the password as the display's name and its label as the description.
     m_ui.Label4->setBuddy(m_ui.PassWord);
     m_ui.PassWord->setAccessibleDescription(m_ui.Label4->text());
     layout::FitFontToCharacters(*m_ui.PassWord, kMaxLength);
@@ -117,8 +113,7 @@ MainWin::MainWin(RuntimeServices& services, QWidget* parent)
 
 MainWin::~MainWin()
 {
-    // The controls go before QObject would drop the connection, and they move the focus as they
-    // go.
+    // The controls move the focus as they go, before QObject would drop the connection.
     disconnect(m_focusWatch);
 }
 
@@ -160,8 +155,7 @@ void MainWin::Command1_Click()
 
 void MainWin::Command2_Click()
 {
-    ClearClipboardIfPasswordShown();
-    m_services.End();
+    Form_Unload();
 }
 
 void MainWin::Command3_Click()
@@ -180,8 +174,7 @@ void MainWin::Form_Unload()
 
 void MainWin::keyPressEvent(QKeyEvent* event)
 {
-    // Only a QDialog has a default button, so the window does it itself. Buttons with the focus
-    // take Enter first (they are auto-default); fields and option buttons pass it on to here.
+    // Only a QDialog has a default button; fields and option buttons pass Enter on to here.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         event->accept();
@@ -204,8 +197,7 @@ void MainWin::ClearClipboardIfPasswordShown()
         return;
     }
     if (!m_services.ClearClipboard()) {
-        // The password would outlive the program: say so. The other program has usually let go
-        // by the time the box is dismissed.
+        // The password would outlive the program: say so, and try again once the box is gone.
         m_services.MsgBox(kClipboardNotClearedMessage);
         static_cast<void>(m_services.ClearClipboard());
     }
@@ -220,8 +212,7 @@ void MainWin::ScrubPassword()
 
 void MainWin::KeepGenerateDefault(QWidget* focused)
 {
-    // As in a dialog: another push button with the focus takes Enter and the default frame;
-    // everywhere else in the window Generate is the default again.
+    // As in a dialog: a focused other push button is the default, elsewhere Generate is.
     auto* button = qobject_cast<QPushButton*>(focused);
     const bool otherButton =
         button != nullptr && button != m_ui.Command1 && button->window() == this;

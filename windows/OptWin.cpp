@@ -25,8 +25,7 @@ void MakeControls(QWidget& window, OptControls& ui)
 {
     // clang-format off
     const layout::ControlRow rows[] = {
-        // name, control, Index, caption, left, top, width, height (twips), parent frame, font,
-        // flags, accessible name; in tab order.
+        // The columns of layout::ControlRow; in tab order.
         {"Switch",   &ui.Switch,   0,        u"無効(&0)",       240,  360,  1095, 255,  {},         N,    layout::kChecked,                     {}},
         {"Switch",   &ui.Switch,   1,        u"先頭(&1)",       1440, 360,  1095, 255,  {},         N,    0,                                    {}},
         {"Switch",   &ui.Switch,   2,        u"末尾(&2)",       2640, 360,  1095, 255,  {},         N,    0,                                    {}},
@@ -66,8 +65,7 @@ OptWin::OptWin(GenerationSettings& settings, RuntimeServices& services, QWidget*
     accessibility::InstallWindowInterfaces();
     setObjectName(QStringLiteral("OptWin"));
     setWindowTitle(QStringLiteral(u"オプション"));
-    // An explicit empty icon; otherwise the dialog would inherit the main window's.
-    setWindowIcon(QIcon());
+    setWindowIcon(QIcon()); // not the main window's
     setFixedSize(layout::ToPixels(kClientWidthTwips), layout::ToPixels(kClientHeightTwips));
 
     MakeControls(*this, m_ui);
@@ -77,8 +75,6 @@ OptWin::OptWin(GenerationSettings& settings, RuntimeServices& services, QWidget*
     connect(m_ui.Command1, &QPushButton::clicked, this, &OptWin::Command1_Click);
     connect(m_ui.Command2, &QPushButton::clicked, this, &OptWin::Command2_Click);
 }
-
-OptWin::~OptWin() = default;
 
 void OptWin::Switch_Click(int Index)
 {
@@ -139,8 +135,7 @@ void OptWin::reject()
 void OptWin::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
-    // QDialog centres itself on every showing unless its position was set explicitly; pinning
-    // it here brings it back where the user left it.
+    // QDialog centres itself on every showing unless the position was set: it stays where left.
     if (!event->spontaneous()) {
         move(pos());
     }

@@ -29,8 +29,7 @@ struct OptControls
 };
 
 // Gives the first, the last or a range of positions a class and case of their own. Clicks take
-// effect at once; OK checks and stores the range, Cancel turns the special positions off.
-// Created on first use, then hidden and reused, so it keeps its state between openings.
+// effect at once; OK checks and stores the range, Cancel turns them off. Reused between openings.
 class OptWin final : public QDialog
 {
     Q_OBJECT
@@ -38,7 +37,6 @@ class OptWin final : public QDialog
 
 public:
     explicit OptWin(GenerationSettings& settings, RuntimeServices& services, QWidget* parent);
-    ~OptWin() override;
 
     void Switch_Click(int Index);
     void Type_Click(int Index);
@@ -46,8 +44,7 @@ public:
     void Command1_Click();
     void Command2_Click();
 
-    // Esc and the close box act as Cancel, so the dialog never comes back saying Range with
-    // hidden, empty fields.
+    // Esc and the close box act as Cancel: never Range with hidden, empty fields.
     void reject() override;
 
 protected:

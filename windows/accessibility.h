@@ -2,9 +2,8 @@
 
 namespace cipherloom::accessibility {
 
-// Shows screen readers the windows for what they are: the main window as a frame (Qt takes a
-// plain top-level QWidget for a filler), the options dialog as a dialog that says it is modal
-// while it runs modally. Call before the windows are made; calling again does nothing.
+// Shows screen readers the main window as a frame (not a filler) and the options dialog as a
+// modal dialog. Call before the windows are made; calling again does nothing.
 void InstallWindowInterfaces();
 
 } // namespace cipherloom::accessibility

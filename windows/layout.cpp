@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QByteArrayView>
 #include <QEvent>
 #include <QFont>
 #include <QFontInfo>
@@ -21,35 +22,28 @@
 namespace cipherloom::layout {
 namespace {
 
-// The number fields take a whole number of at most two digits.
 constexpr int kNumberFieldMaxLength = 2;
 
-// Fonts are sized in pixels at 96 dpi, like the twips, so text keeps its place in the fixed
-// layout whatever DPI the platform reports.
+// Pixels at 96 dpi, like the twips, so text keeps its place whatever DPI the platform reports.
 constexpr double kPixelsPerPoint = 96.0 / 72.0;
 constexpr double kNormalPoints = 12.0;
 constexpr double kSmallPoints = 11.25;
 
-// "(&X)" at the end of a caption.
-constexpr std::size_t kAccessKeySuffixLength = 4;
+constexpr std::size_t kAccessKeySuffixLength = 4; // "(&X)" at the end of a caption
 
-// Windows draws a 13 px option circle with a 4 px gap before the caption; the layout was made
-// for that, while Fusion takes 14 + 6 px and would cut the longer captions.
+// Windows' option circle and gap, which the layout was made for; Fusion's would cut captions.
 constexpr int kOptionIndicatorPixels = 13;
 constexpr int kOptionLabelSpacingPixels = 4;
 
-// The right-hand line of a captioned frame.
-constexpr int kFrameBorderPixels = 1;
+constexpr int kFrameBorderPixels = 1; // the right-hand line of a captioned frame
 
-// Printable ASCII, every character a password can hold.
+// Printable ASCII, every character a password can hold; a floor no usual font comes near.
 constexpr char16_t kFirstPrintable = u'!';
 constexpr char16_t kLastPrintable = u'~';
-// A floor for the fit; no usual font comes near it.
 constexpr int kSmallestFittedPixels = 6;
 
-// Qt's access key animates a click that lands 100 ms later, after any key typed meanwhile, so
-// Alt+W then Enter would still generate with the old class. Windows acts at once; so does
-// this. An ambiguous key is left to Qt, which only moves the focus.
+// Qt's access key clicks 100 ms later, after Enter typed meanwhile; Windows acts at once, and so
+// does this. An ambiguous key is left to Qt, which only moves the focus.
 class ImmediateAccessKey final : public QObject
 {
     Q_DISABLE_COPY_MOVE(ImmediateAccessKey)
@@ -68,7 +62,7 @@ public:
             shortcut->key() != QKeySequence::mnemonic(button->text())) {
             return false;
         }
-        // Where Qt's animated click would put the focus: on an option button, not a push button.
+        // As Qt's animated click: the focus goes to an option button, not a push button.
         if (button->isCheckable() && (button->focusPolicy() & Qt::ClickFocus) != 0) {
             button->setFocus(Qt::ShortcutFocusReason);
         }
@@ -91,8 +85,6 @@ int WidestRunWidth(const QFont& font, int characters)
 class OptionButtonStyle final : public QProxyStyle
 {
 public:
-    OptionButtonStyle() = default;
-
     int pixelMetric(PixelMetric metric, const QStyleOption* option,
                     const QWidget* widget) const override
     {
@@ -108,8 +100,7 @@ public:
     }
 };
 
-// The stand-in fonts run a little wider than the Windows ones: a control whose caption would be
-// cut grows to the right, never past the edge of its frame or window.
+// Stand-in fonts run wider than the Windows ones: grows to the right, never past the parent's edge.
 void GrowToWidth(QWidget& widget, int needed)
 {
     if (needed <= widget.width()) {
@@ -132,28 +123,23 @@ void GrowToFitCaption(QRadioButton& button)
     GrowToWidth(button, button.width() - contents.width() + textWidth);
 }
 
-// Left-aligned and unframed, so the text starts at the left edge. The window may give the label
-// a buddy later, which hides the '&'.
-void GrowToFitCaption(QLabel& label)
-{
-    GrowToWidth(label, label.fontMetrics().size(Qt::TextShowMnemonic, label.text()).width());
-}
-
 QString FromUtf16(std::u16string_view text)
 {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString ObjectName(const ControlRow& row)
+// "数字(&Q)" -> "数字": what a screen reader should say for a caption.
+QString WithoutAccessKey(std::u16string_view caption)
 {
-    QString name = QString::fromLatin1(row.name.data(), static_cast<qsizetype>(row.name.size()));
-    if (row.index != kNoIndex) {
-        name += QString::number(row.index);
+    if (caption.size() >= kAccessKeySuffixLength &&
+        caption.substr(caption.size() - kAccessKeySuffixLength, 2) == u"(&" &&
+        caption.back() == u')') {
+        caption.remove_suffix(kAccessKeySuffixLength);
     }
-    return name;
+    return FromUtf16(caption);
 }
 
-// Makes each row's control in its slot; what the rows share lasts from one row to the next.
+// Makes each row's control; what the rows share lasts from one row to the next.
 class Builder final
 {
     Q_DISABLE_COPY_MOVE(Builder)
@@ -169,13 +155,11 @@ public:
     void Add(const ControlRow& row, QLabel*& slot)
     {
         auto* label = new QLabel(Parent(row));
-        // Plain text: a password such as "<b>" must never be read as markup.
-        label->setTextFormat(Qt::PlainText);
+        label->setTextFormat(Qt::PlainText); // a password such as "<b>" is never markup
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setText(FromUtf16(row.caption));
         if ((row.flags & kDisplay) != 0) {
             label->setFrameStyle(QFrame::Box | QFrame::Plain);
-            label->setLineWidth(1);
             label->setAutoFillBackground(true);
             // The text-field white, which Windows calls the window background.
             label->setBackgroundRole(QPalette::Base);
@@ -183,9 +167,9 @@ public:
         }
         Place(*label, row);
         if ((row.flags & kDisplay) == 0) {
-            GrowToFitCaption(*label);
+            GrowToWidth(*label,
+                        label->fontMetrics().size(Qt::TextShowMnemonic, label->text()).width());
         }
-        Finish(*label, row);
         slot = label;
     }
 
@@ -198,25 +182,21 @@ public:
         field->setAttribute(Qt::WA_InputMethodEnabled, false);
         field->setInputMethodHints(Qt::ImhDigitsOnly);
         Place(*field, row);
-        Finish(*field, row);
         slot = field;
     }
 
-    // One option button of the array, whose group the first row creates.
     void Add(const ControlRow& row, QButtonGroup*& slot)
     {
         auto* button = new QRadioButton(FromUtf16(row.caption), Parent(row));
+        button->setStyle(m_optionStyle);
         Place(*button, row);
         if (slot == nullptr) {
-            slot = new QButtonGroup(&m_window);
-            slot->setExclusive(true);
+            slot = new QButtonGroup(&m_window); // exclusive
         }
         slot->addButton(button, row.index);
         button->setChecked((row.flags & kChecked) != 0);
-        button->setStyle(m_optionStyle);
         GrowToFitCaption(*button);
         button->installEventFilter(m_accessKeys);
-        Finish(*button, row);
     }
 
     void Add(const ControlRow& row, QWidget*& slot)
@@ -225,19 +205,16 @@ public:
                              ? new QWidget(Parent(row))
                              : new QGroupBox(FromUtf16(row.caption), Parent(row));
         Place(*frame, row);
-        Finish(*frame, row);
         slot = frame;
     }
 
     void Add(const ControlRow& row, QPushButton*& slot)
     {
         auto* button = new QPushButton(FromUtf16(row.caption), Parent(row));
-        // Enter presses the focused button, as on Windows, in a dialog or not.
-        button->setAutoDefault(true);
+        button->setAutoDefault(true); // Enter presses the focused button, in a dialog or not
         button->setDefault((row.flags & kDefaultButton) != 0);
         Place(*button, row);
         button->installEventFilter(m_accessKeys);
-        Finish(*button, row);
         slot = button;
     }
 
@@ -247,18 +224,16 @@ private:
         return row.parent == nullptr ? &m_window : *row.parent;
     }
 
-    static void Place(QWidget& widget, const ControlRow& row)
+    // Name, geometry, font, accessible name, visibility and place in the tab order.
+    void Place(QWidget& widget, const ControlRow& row)
     {
-        widget.setObjectName(ObjectName(row));
+        const QString name = QString::fromLatin1(QByteArrayView(row.name));
+        widget.setObjectName(row.index == kNoIndex ? name : name + QString::number(row.index));
         widget.setGeometry(ToPixels(row.left), ToPixels(row.top), ToPixels(row.width),
                            ToPixels(row.height));
         widget.setFont(MakeFont(row.font));
         widget.setAccessibleName(row.accessibleName.empty() ? WithoutAccessKey(row.caption)
                                                             : FromUtf16(row.accessibleName));
-    }
-
-    void Finish(QWidget& widget, const ControlRow& row)
-    {
         if ((row.flags & kHidden) != 0) {
             widget.hide();
         }
@@ -278,16 +253,10 @@ private:
 
 } // namespace
 
-int ToPixels(int twips)
-{
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
 QFont MakeFont(FontRole role)
 {
     QFont font;
-    // Japanese Windows first, then what other Windows systems ship, then Linux. The ASCII-only
-    // Windows fonts come last: a password is ASCII, and FitFontToCharacters keeps it whole.
+    // The ASCII-only Windows fonts come last: a password is ASCII and FitFontToCharacters fits it.
     if (role == FontRole::Fixed) {
         font.setFamilies({QStringLiteral(u"ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
                           QStringLiteral("BIZ UDGothic"), QStringLiteral("IPAGothic"),
@@ -316,16 +285,6 @@ void FitFontToCharacters(QLabel& label, int characters)
         font.setPixelSize(--pixels);
     }
     label.setFont(font);
-}
-
-QString WithoutAccessKey(std::u16string_view caption)
-{
-    if (caption.size() >= kAccessKeySuffixLength &&
-        caption.substr(caption.size() - kAccessKeySuffixLength, 2) == u"(&" &&
-        caption.back() == u')') {
-        caption.remove_suffix(kAccessKeySuffixLength);
-    }
-    return FromUtf16(caption);
 }
 
 void BuildControls(QWidget& window, std::span<const ControlRow> rows)

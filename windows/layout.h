@@ -16,16 +16,13 @@ class QWidget;
 
 namespace cipherloom::layout {
 
-// The windows were drawn in twips: 1440 to the inch, so 15 to a pixel at 96 dpi. Qt scales
-// logical pixels for high-DPI screens, so the same division holds everywhere.
+// Twips: 1440 to the inch, 15 to a logical pixel at 96 dpi, which Qt scales on high-DPI screens.
 inline constexpr int kTwipsPerPixel = 15;
 
 inline constexpr int kNoIndex = -1;
 
-// Where a row's control goes; its type says what is made: a label, a text box that takes a whole
-// number of at most two characters, one option button of an array (the array's exclusive group,
-// whose ids are the Index values), a frame (captioned and bordered, or a bare container with
-// kNoBorder), or a push button.
+// Where a row's control goes; the type says what is made: label, two-digit text box, one option
+// button of an array (its group, ids = Index), frame (bare with kNoBorder) or push button.
 using ControlSlot = std::variant<QLabel**, QLineEdit**, QButtonGroup**, QWidget**, QPushButton**>;
 
 enum class FontRole : std::uint8_t
@@ -35,7 +32,6 @@ enum class FontRole : std::uint8_t
     Fixed,  // "ＭＳ ゴシック" 12 pt, fixed pitch
 };
 
-// Row flags.
 inline constexpr unsigned kHidden = 1U << 0;
 inline constexpr unsigned kChecked = 1U << 1;
 inline constexpr unsigned kDefaultButton = 1U << 2;
@@ -60,23 +56,20 @@ struct ControlRow
     std::u16string_view accessibleName; // empty: the caption without its "(&X)"
 };
 
-int ToPixels(int twips);
+constexpr int ToPixels(int twips)
+{
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
 
-// Names the Japanese Windows font first, then what other Windows and Linux systems have in its
-// place, so every system picks the closest it has.
+// The Japanese Windows font first, then its stand-ins on other Windows and Linux systems.
 QFont MakeFont(FontRole role);
 
-// Shrinks the label's font, when needed, until `characters` of the widest printable ASCII
-// character fit inside the label: a stand-in fixed-pitch font may run wider than the original.
+// Shrinks the label's font until `characters` of the widest printable ASCII character fit: a
+// stand-in fixed-pitch font may run wider than the original.
 void FitFontToCharacters(QLabel& label, int characters);
 
-// "数字(&Q)" -> "数字": what a screen reader should say for a caption.
-QString WithoutAccessKey(std::u16string_view caption);
-
-// Creates every control of the table inside the window and stores it in the row's slot, with
-// geometry, font, caption, accessible name, start state and tab order. A caption that a stand-in
-// font makes too wide widens its option button or label to the right, up to the edge of its
-// frame or window; buttons act on their access key at once.
+// Creates every control of the table in the window and stores it in the row's slot. A caption
+// too wide in a stand-in font widens its option button or label up to its frame's edge.
 void BuildControls(QWidget& window, std::span<const ControlRow> rows);
 
 } // namespace cipherloom::layout
