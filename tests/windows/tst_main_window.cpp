@@ -7,17 +7,10 @@
 #include "windows/MainWin.h"
 #include "windows/OptWin.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QContextMenuEvent>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QRegularExpression>
-#include <QTest>
 #include <QTranslator>
 #include <QWindow>
 
@@ -25,17 +18,10 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
-using cipherloom::CaseOpt;
-using cipherloom::CharClass;
-using cipherloom::GenerationSettings;
-using cipherloom::MainWin;
-using cipherloom::OptWin;
-using cipherloom::PositionMode;
-using cipherloom::testing::Control;
-using cipherloom::testing::DefaultButtons;
-using cipherloom::testing::OnNextModal;
-using cipherloom::testing::Texts;
-using cipherloom::testing::WindowFakes;
+using namespace cipherloom;
+using namespace cipherloom::testing;
+
+Q_DECLARE_METATYPE(cipherloom::GenerationSettings)
 
 class MainWindowTest final : public QObject
 {
@@ -48,10 +34,8 @@ private slots:
 
     void classAndCaseClicks_data();
     void classAndCaseClicks();
-    void generateShowsAndCopies_data();
-    void generateShowsAndCopies();
-    void refusedGenerateChangesNothing_data();
-    void refusedGenerateChangesNothing();
+    void generate_data();
+    void generate();
     void passwordIsShownLiterallyAndWipedWhenReplaced();
     void keyboard_data();
     void keyboard();
@@ -63,10 +47,8 @@ private slots:
     void accessKeyActsBeforeTheNextKey();
     void exitClearsOnlyAfterAPassword_data();
     void exitClearsOnlyAfterAPassword();
-    void optionsDialogIsMadeOnceAndKept();
-    void cancelTurnsSpecialPositionsOff();
-    void dialogKeepsItsStateAndPlace();
-    void closingTheDialogActsAsCancel();
+    void optionsDialogClosedAndOpenedAgain_data();
+    void optionsDialogClosedAndOpenedAgain();
 
 private:
     template <typename T = QWidget>
@@ -74,14 +56,9 @@ private:
     {
         return Control<T>(*m_main, name);
     }
-    void Click(const QString& name) const
-    {
-        QTest::mouseClick(Main<QAbstractButton>(name), Qt::LeftButton);
-    }
     void Generate(const QString& lengthText) const
     {
-        Main<QLineEdit>(u"StrLength"_s)->setText(lengthText);
-        Click(u"Command1"_s);
+        Play(*m_main, {u"StrLength="_s + lengthText, u"Command1"_s});
     }
     // Opens the dialog with the Options button and runs the action on it while it is modal.
     void WithDialog(const std::function<void(OptWin&)>& action)
@@ -98,7 +75,7 @@ private:
                 dialog->reject();
             }
         });
-        Click(u"Command3"_s);
+        Play(*m_main, {u"Command3"_s});
         QVERIFY(m_main->OptionsDialog() != nullptr);
         QVERIFY(!m_main->OptionsDialog()->isVisible());
     }
@@ -109,17 +86,6 @@ private:
 };
 
 namespace {
-
-template <typename T = QWidget>
-T* In(const OptWin& dialog, const QString& name)
-{
-    return Control<T>(dialog, name);
-}
-
-void ClickIn(const OptWin& dialog, const QString& name)
-{
-    QTest::mouseClick(In<QAbstractButton>(dialog, name), Qt::LeftButton);
-}
 
 // What a screen reader is told; it keeps to a modal window until that closes.
 bool ReportedModal(QWidget* window)
@@ -133,7 +99,7 @@ bool ReportedModal(QWidget* window)
 void MainWindowTest::initTestCase()
 {
     // What the program's runtime installs at start.
-    QVERIFY(cipherloom::InstallQtTranslation(m_qtTranslation));
+    QVERIFY(InstallQtTranslation(m_qtTranslation));
 }
 
 void MainWindowTest::init()
@@ -175,61 +141,45 @@ void MainWindowTest::classAndCaseClicks()
     QFETCH(int, mainOpt);
     QFETCH(bool, caseFrameShown);
 
-    for (const QString& name : clicks) {
-        Click(name);
-    }
+    Play(*m_main, clicks);
     QCOMPARE(int(m_main->Settings().MainType), mainType);
     QCOMPARE(int(m_main->Settings().MainOpt), mainOpt);
     QCOMPARE(Main(u"Frame1"_s)->isVisible(), caseFrameShown);
-    QVERIFY(Main<QRadioButton>(u"Opt%1"_s.arg(mainOpt))->isChecked());
+    QCOMPARE(Checked(*m_main), (QStringList{u"Type%1"_s.arg(mainType), u"Opt%1"_s.arg(mainOpt)}));
 }
 
-void MainWindowTest::generateShowsAndCopies_data()
+void MainWindowTest::generate_data()
 {
     QTest::addColumn<QString>("length");
-    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("message"); // empty: accepted
+    QTest::addColumn<QString>("shown");
 
-    QTest::newRow("the initial 8 gives eight characters") << u"8"_s << u"01234567"_s;
-    QTest::newRow("full-width digits from an input method count") << u"１２"_s << u"012345678901"_s;
-}
-
-void MainWindowTest::generateShowsAndCopies()
-{
-    QFETCH(QString, length);
-    QFETCH(QString, password);
-
-    Generate(length);
-    QCOMPARE(Main<QLabel>(u"PassWord"_s)->text(), password);
-    QCOMPARE(Texts(m_fakes->calls), (QStringList{u"set:"_s + password}));
-    const auto* field = Main<QLineEdit>(u"StrLength"_s);
-    QVERIFY(!field->isReadOnly());
-    QVERIFY(!field->testAttribute(Qt::WA_InputMethodEnabled));
-    QCOMPARE(field->text(), length);
-}
-
-void MainWindowTest::refusedGenerateChangesNothing_data()
-{
-    QTest::addColumn<QString>("length");
-    QTest::addColumn<QString>("message");
-
+    // A refused Generate follows one of 4, whose password stays.
+    QTest::newRow("the initial 8 gives eight characters") << u"8"_s << QString() << u"01234567"_s;
+    QTest::newRow("full-width digits from an input method count")
+        << u"１２"_s << QString() << u"012345678901"_s;
     QTest::newRow("an empty field asks for the length")
-        << QString() << u"文字数を入力してください。"_s;
-    QTest::newRow("a space is not a number") << u" "_s << u"文字数は数値を入力してください。"_s;
-    QTest::newRow("33 is too long") << u"33"_s << u"文字数は1～32の値を入力してください。"_s;
+        << QString() << u"文字数を入力してください。"_s << u"0123"_s;
+    QTest::newRow("a space is not a number")
+        << u" "_s << u"文字数は数値を入力してください。"_s << u"0123"_s;
+    QTest::newRow("33 is too long")
+        << u"33"_s << u"文字数は1～32の値を入力してください。"_s << u"0123"_s;
 }
 
-void MainWindowTest::refusedGenerateChangesNothing()
+void MainWindowTest::generate()
 {
     QFETCH(QString, length);
     QFETCH(QString, message);
+    QFETCH(QString, shown);
 
-    Generate(u"4"_s);
-    m_fakes->calls.clear();
-
+    if (!message.isEmpty()) {
+        Generate(u"4"_s);
+        m_fakes->Forget();
+    }
     Generate(length);
-    QCOMPARE(Texts(m_fakes->runtime.messages), QStringList{message});
-    QCOMPARE(Texts(m_fakes->calls), QStringList{u"msgbox"_s});
-    QCOMPARE(Main<QLabel>(u"PassWord"_s)->text(), u"0123"_s);
+    QCOMPARE(m_fakes->Messages(), message.isEmpty() ? QStringList{} : QStringList{message});
+    QCOMPARE(m_fakes->Calls(), QStringList{message.isEmpty() ? u"set:"_s + shown : u"msgbox"_s});
+    QCOMPARE(Main<QLabel>(u"PassWord"_s)->text(), shown);
     const auto* field = Main<QLineEdit>(u"StrLength"_s);
     QCOMPARE(field->text(), length);
     QVERIFY(!field->isReadOnly());
@@ -257,45 +207,40 @@ void MainWindowTest::passwordIsShownLiterallyAndWipedWhenReplaced()
 void MainWindowTest::keyboard_data()
 {
     QTest::addColumn<QString>("focus");
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QKeySequence>("key");
     QTest::addColumn<QStringList>("calls");
     QTest::addColumn<QString>("focusAfter");
 
+    const QKeySequence enter(Qt::Key_Return);
     const QStringList generated{u"set:01234567"_s};
     QTest::newRow("Enter in the length field generates")
-        << u"StrLength"_s << int(Qt::Key_Return) << int(Qt::NoModifier) << generated
-        << u"StrLength"_s;
+        << u"StrLength"_s << enter << generated << u"StrLength"_s;
     QTest::newRow("keypad Enter on an option button generates")
-        << u"Type0"_s << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << generated << u"Type0"_s;
+        << u"Type0"_s << QKeySequence(Qt::KeypadModifier | Qt::Key_Enter) << generated
+        << u"Type0"_s;
     QTest::newRow("Enter on the Generate button generates once")
-        << u"Command1"_s << int(Qt::Key_Return) << int(Qt::NoModifier) << generated
-        << u"Command1"_s;
+        << u"Command1"_s << enter << generated << u"Command1"_s;
     QTest::newRow("Enter on the Exit button exits instead")
-        << u"Command2"_s << int(Qt::Key_Return) << int(Qt::NoModifier) << QStringList{u"end"_s}
-        << u"Command2"_s;
-    QTest::newRow("Esc does nothing") << u"StrLength"_s << int(Qt::Key_Escape)
-                                      << int(Qt::NoModifier) << QStringList{} << u"StrLength"_s;
+        << u"Command2"_s << enter << QStringList{u"end"_s} << u"Command2"_s;
+    QTest::newRow("Esc does nothing")
+        << u"StrLength"_s << QKeySequence(Qt::Key_Escape) << QStringList{} << u"StrLength"_s;
     QTest::newRow("Alt+L puts the caret into the length field")
-        << u"Command1"_s << int(Qt::Key_L) << int(Qt::AltModifier) << QStringList{}
-        << u"StrLength"_s;
+        << u"Command1"_s << QKeySequence(Qt::ALT | Qt::Key_L) << QStringList{} << u"StrLength"_s;
     QTest::newRow("Alt+W chooses letters")
-        << u"StrLength"_s << int(Qt::Key_W) << int(Qt::AltModifier) << QStringList{} << u"Type1"_s;
+        << u"StrLength"_s << QKeySequence(Qt::ALT | Qt::Key_W) << QStringList{} << u"Type1"_s;
 }
 
 void MainWindowTest::keyboard()
 {
     QFETCH(QString, focus);
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
+    QFETCH(QKeySequence, key);
     QFETCH(QStringList, calls);
     QFETCH(QString, focusAfter);
 
-    QWidget* target = Main(focus);
-    target->setFocus();
-    QCOMPARE(QApplication::focusWidget(), target);
-    QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(Texts(m_fakes->calls), calls);
+    Main(focus)->setFocus();
+    QCOMPARE(QApplication::focusWidget(), Main(focus));
+    Press(key);
+    QCOMPARE(m_fakes->Calls(), calls);
     QCOMPARE(QApplication::focusWidget(), Main(focusAfter));
     QVERIFY(m_main->isVisible());
     if (focusAfter.startsWith(u"Type"_s)) {
@@ -313,11 +258,11 @@ void MainWindowTest::generateStaysTheDefaultButton_data()
     QTest::newRow("another push button with the focus takes it")
         << QStringList{u"focus:Command3"_s} << u"Command3"_s;
     QTest::newRow("tabbing through every control, then a click into the length field")
-        << (QStringList(16, u"tab"_s) << u"click:StrLength"_s) << u"Command1"_s;
+        << (QStringList(16, u"tab"_s) << u"StrLength"_s) << u"Command1"_s;
     QTest::newRow("Generate clicked, then Alt+L back into the length field")
-        << QStringList{u"click:Command1"_s, u"altL"_s} << u"Command1"_s;
+        << QStringList{u"Command1"_s, u"key:Alt+L"_s} << u"Command1"_s;
     QTest::newRow("the options dialog opened with its access key and closed")
-        << QStringList{u"options"_s} << u"Command1"_s;
+        << QStringList{u"key:Alt+O"_s} << u"Command1"_s;
 }
 
 void MainWindowTest::generateStaysTheDefaultButton()
@@ -325,21 +270,12 @@ void MainWindowTest::generateStaysTheDefaultButton()
     QFETCH(QStringList, steps);
     QFETCH(QString, defaultButton);
 
-    for (const QString& step : steps) {
-        if (step == u"tab"_s) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        } else if (step == u"altL"_s) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
-        } else if (step.startsWith(u"focus:"_s)) {
-            Main(step.mid(6))->setFocus(Qt::TabFocusReason);
-        } else if (step.startsWith(u"click:"_s)) {
-            QTest::mouseClick(Main(step.mid(6)), Qt::LeftButton);
-        } else if (step == u"options"_s) {
-            OnNextModal([](QWidget* dialog) { dialog->close(); });
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
-            QVERIFY(!m_main->OptionsDialog()->isVisible());
-        }
+    const bool options = steps.contains(u"key:Alt+O"_s);
+    if (options) {
+        OnNextModal([](QWidget* dialog) { dialog->close(); });
     }
+    Play(*m_main, steps);
+    QCOMPARE(m_main->OptionsDialog() != nullptr && !m_main->OptionsDialog()->isVisible(), options);
     QCOMPARE(DefaultButtons(*m_main), QStringList{defaultButton});
 }
 
@@ -366,8 +302,7 @@ void MainWindowTest::numberFieldMenusAreJapanese()
         QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr);
         for (const QAction* action : menu->actions()) {
             if (!action->isSeparator()) {
-                // Without the shortcut that follows a tab.
-                texts << action->text().section(u'\t', 0, 0);
+                texts << action->text().section(u'\t', 0, 0); // without the shortcut
             }
         }
         menuFont = menu->font() == QApplication::font(menu);
@@ -377,8 +312,8 @@ void MainWindowTest::numberFieldMenusAreJapanese()
         readMenu(Main<QLineEdit>(field));
     } else {
         WithDialog([&](OptWin& dialog) {
-            ClickIn(dialog, u"Switch3"_s);
-            readMenu(In<QLineEdit>(dialog, field));
+            Play(dialog, {u"Switch3"_s});
+            readMenu(Control<QLineEdit>(dialog, field));
         });
     }
     // Qt's own Japanese translation, whatever the system's locale.
@@ -391,34 +326,25 @@ void MainWindowTest::numberFieldMenusAreJapanese()
 void MainWindowTest::accessKeyActsBeforeTheNextKey_data()
 {
     QTest::addColumn<bool>("inDialog");
-    QTest::addColumn<int>("accessKey");
-    QTest::addColumn<int>("nextKey");
-    QTest::addColumn<int>("nextModifiers");
+    QTest::addColumn<QKeySequence>("keys");
 
     QTest::newRow("Alt+W then Enter at once generates letters")
-        << false << int(Qt::Key_W) << int(Qt::Key_Return) << int(Qt::NoModifier);
+        << false << QKeySequence(Qt::ALT | Qt::Key_W, QKeyCombination(Qt::Key_Return));
     QTest::newRow("Alt+W then Alt+C at once generates letters")
-        << false << int(Qt::Key_W) << int(Qt::Key_C) << int(Qt::AltModifier);
+        << false << QKeySequence(Qt::ALT | Qt::Key_W, Qt::ALT | Qt::Key_C);
     QTest::newRow("range with empty fields, Alt+2 then Enter closes without the range message")
-        << true << int(Qt::Key_2) << int(Qt::Key_Return) << int(Qt::NoModifier);
+        << true << QKeySequence(Qt::ALT | Qt::Key_2, QKeyCombination(Qt::Key_Return));
 }
 
 void MainWindowTest::accessKeyActsBeforeTheNextKey()
 {
     QFETCH(bool, inDialog);
-    QFETCH(int, accessKey);
-    QFETCH(int, nextKey);
-    QFETCH(int, nextModifiers);
+    QFETCH(QKeySequence, keys);
 
     // Both keys in a row with no event processed in between, as a fast typist's arrive.
-    const auto typeBoth = [&] {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(accessKey), Qt::AltModifier);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(nextKey),
-                        Qt::KeyboardModifiers(nextModifiers));
-    };
     if (!inDialog) {
-        typeBoth();
-        const QStringList calls = Texts(m_fakes->calls);
+        Press(keys);
+        const QStringList calls = m_fakes->Calls();
         QCOMPARE(calls.size(), 1);
         QVERIFY2(QRegularExpression(u"^set:[A-Za-z]{8}$"_s).match(calls[0]).hasMatch(),
                  qPrintable(calls[0]));
@@ -429,12 +355,12 @@ void MainWindowTest::accessKeyActsBeforeTheNextKey()
         // Keys go to the active window; offscreen does not activate a dialog by itself.
         dialog.activateWindow();
         QTRY_VERIFY(dialog.isActiveWindow());
-        ClickIn(dialog, u"Switch3"_s);
-        typeBoth();
+        Play(dialog, {u"Switch3"_s});
+        Press(keys);
         closed = !dialog.isVisible();
     });
     QVERIFY(closed);
-    QCOMPARE(Texts(m_fakes->runtime.messages), QStringList{});
+    QCOMPARE(m_fakes->Messages(), QStringList{});
     QCOMPARE(int(m_main->Settings().SwitchMode), int(PositionMode::Last));
 }
 
@@ -472,8 +398,7 @@ void MainWindowTest::exitClearsOnlyAfterAPassword()
     if (!lengthBefore.isEmpty()) {
         Generate(lengthBefore);
     }
-    m_fakes->calls.clear();
-    m_fakes->runtime.messages.clear();
+    m_fakes->Forget();
     m_fakes->runtime.keepBusy = busyClears;
     const QString shown = Main<QLabel>(u"PassWord"_s)->text();
 
@@ -481,109 +406,98 @@ void MainWindowTest::exitClearsOnlyAfterAPassword()
         QVERIFY(m_main->close());
         QVERIFY(!m_main->isVisible());
     } else {
-        Click(u"Command2"_s);
+        Play(*m_main, {u"Command2"_s});
     }
-    QCOMPARE(Texts(m_fakes->calls), calls);
+    QCOMPARE(m_fakes->Calls(), calls);
     const QStringList messages =
         busyClears > 0 ? QStringList{u"クリップボードを消去できませんでした。"_s} : QStringList{};
-    QCOMPARE(Texts(m_fakes->runtime.messages), messages);
+    QCOMPARE(m_fakes->Messages(), messages);
     // Nothing of the password stays in the window's memory once it ends.
     QCOMPARE(shown, QString(shown.size(), QChar()));
 }
 
-void MainWindowTest::optionsDialogIsMadeOnceAndKept()
+void MainWindowTest::optionsDialogClosedAndOpenedAgain_data()
 {
+    QTest::addColumn<QStringList>("steps"); // in the dialog; the last one closes it
+    QTest::addColumn<GenerationSettings>("settings");
+    QTest::addColumn<QStringList>("checked"); // after closing and when opened again
+    QTest::addColumn<QString>("range");       // the fields' texts, likewise
+    QTest::addColumn<QString>("shown");       // range fields, tilde, class and case frames
+
+    GenerationSettings letters;
+    letters.SpecialType = CharClass::Letters;
+    letters.SpecialOpt = CaseOpt::UpperOnly;
+    QTest::newRow("Cancel turns special positions off and keeps their class and case")
+        << QStringList{u"Switch1"_s, u"Type1"_s, u"Opt2"_s, u"Command2"_s} << letters
+        << QStringList{u"Switch0"_s, u"Type1"_s, u"Opt2"_s} << u"～"_s << u"00000"_s;
+    QTest::newRow("the close box acts as Cancel and stores no range")
+        << QStringList{u"Switch3"_s, u"SPos=2"_s, u"EPos=4"_s, u"close"_s} << GenerationSettings{}
+        << QStringList{u"Switch0"_s, u"Type0"_s, u"Opt0"_s} << u"2～4"_s << u"00000"_s;
+    QTest::newRow("OK keeps the range, class and case, and the place the dialog was moved to")
+        << QStringList{u"Switch3"_s, u"SPos=3"_s, u"EPos=5"_s,  u"Type2"_s,
+                       u"Opt1"_s,    u"move"_s,   u"Command1"_s}
+        << GenerationSettings{CharClass::Digits,
+                              CaseOpt::All,
+                              PositionMode::Range,
+                              CharClass::Alphanumeric,
+                              CaseOpt::LowerOnly,
+                              3,
+                              5}
+        << QStringList{u"Switch3"_s, u"Type2"_s, u"Opt1"_s} << u"3～5"_s << u"11111"_s;
+}
+
+void MainWindowTest::optionsDialogClosedAndOpenedAgain()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(GenerationSettings, settings);
+    QFETCH(QStringList, checked);
+    QFETCH(QString, range);
+    QFETCH(QString, shown);
+    const auto rangeText = [](const OptWin& dialog) {
+        return Control<QLineEdit>(dialog, u"SPos"_s)->text() + u'～' +
+               Control<QLineEdit>(dialog, u"EPos"_s)->text();
+    };
+
     QVERIFY(m_main->OptionsDialog() == nullptr);
     QVERIFY(!ReportedModal(m_main.get()));
-    bool wasModal = false;
-    WithDialog([&](OptWin& dialog) {
-        wasModal = dialog.isModal() && QApplication::activeModalWidget() == &dialog &&
-                   ReportedModal(&dialog) && !ReportedModal(m_main.get());
-        QCOMPARE(dialog.parentWidget(), m_main.get());
-    });
-    QVERIFY(wasModal);
-    OptWin* first = m_main->OptionsDialog();
-    WithDialog([](OptWin&) {});
-    QCOMPARE(m_main->OptionsDialog(), first);
-}
-
-void MainWindowTest::cancelTurnsSpecialPositionsOff()
-{
-    WithDialog([](OptWin& dialog) {
-        ClickIn(dialog, u"Switch1"_s);
-        ClickIn(dialog, u"Type1"_s);
-        ClickIn(dialog, u"Opt2"_s);
-        ClickIn(dialog, u"Command2"_s);
-    });
-    GenerationSettings expected;
-    expected.SpecialType = CharClass::Letters;
-    expected.SpecialOpt = CaseOpt::UpperOnly;
-    QCOMPARE(m_main->Settings(), expected);
-
-    bool offShownAlone = false;
-    WithDialog([&](OptWin& dialog) {
-        offShownAlone = In<QRadioButton>(dialog, u"Switch0"_s)->isChecked() &&
-                        In<QRadioButton>(dialog, u"Type1"_s)->isChecked() &&
-                        In<QRadioButton>(dialog, u"Opt2"_s)->isChecked() &&
-                        !In(dialog, u"Frame2"_s)->isVisible() &&
-                        !In(dialog, u"Frame1"_s)->isVisible();
-    });
-    QVERIFY(offShownAlone);
-}
-
-void MainWindowTest::dialogKeepsItsStateAndPlace()
-{
     QPoint firstCentre;
-    QPoint movedTo;
+    QPoint leftAt;
     WithDialog([&](OptWin& dialog) {
+        QVERIFY(dialog.isModal());
+        QCOMPARE(QApplication::activeModalWidget(), &dialog);
+        QVERIFY(ReportedModal(&dialog) && !ReportedModal(m_main.get()));
+        QCOMPARE(dialog.parentWidget(), m_main.get());
         firstCentre = dialog.geometry().center();
-        ClickIn(dialog, u"Switch3"_s);
-        In<QLineEdit>(dialog, u"SPos"_s)->setText(u"3"_s);
-        In<QLineEdit>(dialog, u"EPos"_s)->setText(u"5"_s);
-        ClickIn(dialog, u"Type2"_s);
-        ClickIn(dialog, u"Opt1"_s);
-        // As a window manager moves it: through the native window, not QWidget::move().
-        dialog.windowHandle()->setFramePosition(dialog.pos() + QPoint(40, 30));
-        QTRY_COMPARE(dialog.pos(), dialog.windowHandle()->framePosition());
-        movedTo = dialog.pos();
-        ClickIn(dialog, u"Command1"_s);
+        for (const QString& step : steps) {
+            if (step == u"move"_s) {
+                // As a window manager moves it: through the native window, not QWidget::move().
+                dialog.windowHandle()->setFramePosition(dialog.pos() + QPoint(40, 30));
+                QTRY_COMPARE(dialog.pos(), dialog.windowHandle()->framePosition());
+            }
+            leftAt = dialog.pos();
+            if (step == u"close"_s) {
+                dialog.close();
+            } else if (step != u"move"_s) {
+                Play(dialog, {step});
+            }
+        }
     });
     // Centred on the main window the first time (Qt leaves room for a title bar).
     QVERIFY((firstCentre - m_main->geometry().center()).manhattanLength() <= 50);
-    QCOMPARE(m_main->Settings(),
-             (GenerationSettings{CharClass::Digits, CaseOpt::All, PositionMode::Range,
-                                 CharClass::Alphanumeric, CaseOpt::LowerOnly, 3, 5}));
+    QCOMPARE(m_main->Settings(), settings);
+    OptWin* first = m_main->OptionsDialog();
+    QCOMPARE(Checked(*first), checked);
+    QCOMPARE(rangeText(*first), range);
+    QCOMPARE(Control(*first, u"SPos"_s)->isHidden(), shown.startsWith(u'0'));
 
-    bool kept = false;
-    QPoint reopenedAt;
     WithDialog([&](OptWin& dialog) {
-        reopenedAt = dialog.pos();
-        kept = In<QRadioButton>(dialog, u"Switch3"_s)->isChecked() &&
-               In<QLineEdit>(dialog, u"SPos"_s)->isVisible() &&
-               In<QLineEdit>(dialog, u"SPos"_s)->text() == u"3"_s &&
-               In<QLineEdit>(dialog, u"EPos"_s)->text() == u"5"_s &&
-               In(dialog, u"Frame1"_s)->isVisible() &&
-               In<QRadioButton>(dialog, u"Opt1"_s)->isChecked();
-        ClickIn(dialog, u"Command1"_s);
+        QCOMPARE(dialog.pos(), leftAt);
+        QCOMPARE(Checked(dialog), checked);
+        QCOMPARE(rangeText(dialog), range);
+        QCOMPARE(Shown(dialog, {u"SPos"_s, u"Label1"_s, u"EPos"_s, u"Frame2"_s, u"Frame1"_s}),
+                 shown);
     });
-    QVERIFY(kept);
-    QCOMPARE(reopenedAt, movedTo);
-}
-
-void MainWindowTest::closingTheDialogActsAsCancel()
-{
-    WithDialog([](OptWin& dialog) {
-        ClickIn(dialog, u"Switch3"_s);
-        In<QLineEdit>(dialog, u"SPos"_s)->setText(u"2"_s);
-        In<QLineEdit>(dialog, u"EPos"_s)->setText(u"4"_s);
-        dialog.close();
-    });
-    // No range was stored and the mode is off again, in the settings and on screen.
-    QCOMPARE(m_main->Settings(), GenerationSettings{});
-    const OptWin& dialog = *m_main->OptionsDialog();
-    QVERIFY(In<QRadioButton>(dialog, u"Switch0"_s)->isChecked());
-    QVERIFY(In(dialog, u"SPos"_s)->isHidden());
-    QCOMPARE(In<QLineEdit>(dialog, u"SPos"_s)->text(), u"2"_s);
+    QCOMPARE(m_main->OptionsDialog(), first);
 }
 
 QTEST_MAIN(MainWindowTest)
