@@ -108,6 +108,12 @@ inline void Play(const QWidget& window, const QStringList& steps)
     }
 }
 
+// Steps written in one text, separated by spaces.
+inline QStringList Steps(const QString& spaced)
+{
+    return spaced.split(u' ', Qt::SkipEmptyParts);
+}
+
 // The names of the window's checked option buttons.
 inline QStringList Checked(const QWidget& window)
 {

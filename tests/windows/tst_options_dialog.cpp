@@ -62,43 +62,39 @@ void OptionsDialogTest::cleanup()
 
 void OptionsDialogTest::clicksSetModeAndParts_data()
 {
-    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<QString>("clicks");
     QTest::addColumn<int>("switchMode");
     QTest::addColumn<int>("specialType");
     QTest::addColumn<int>("specialOpt");
     QTest::addColumn<QString>("shown"); // kParts
 
-    QTest::newRow("off at start shows nothing") << QStringList{} << 0 << 0 << 0 << u"00000"_s;
-    QTest::newRow("first shows the class frame")
-        << QStringList{u"Switch1"_s} << 1 << 0 << 0 << u"00010"_s;
+    QTest::newRow("off at start shows nothing") << QString() << 0 << 0 << 0 << u"00000"_s;
+    QTest::newRow("first shows the class frame") << u"Switch1"_s << 1 << 0 << 0 << u"00010"_s;
     QTest::newRow("last with letters adds the case frame")
-        << QStringList{u"Switch2"_s, u"Type1"_s} << 2 << 1 << 0 << u"00011"_s;
+        << u"Switch2 Type1"_s << 2 << 1 << 0 << u"00011"_s;
     QTest::newRow("range shows the fields and the tilde")
-        << QStringList{u"Switch3"_s} << 3 << 0 << 0 << u"11110"_s;
+        << u"Switch3"_s << 3 << 0 << 0 << u"11110"_s;
     QTest::newRow("digits hide the case frame and keep the case")
-        << QStringList{u"Switch1"_s, u"Type2"_s, u"Opt2"_s, u"Type0"_s} << 1 << 0 << 2
-        << u"00010"_s;
+        << u"Switch1 Type2 Opt2 Type0"_s << 1 << 0 << 2 << u"00010"_s;
     QTest::newRow("letters and digits show the case frame")
-        << QStringList{u"Switch1"_s, u"Type2"_s} << 1 << 2 << 0 << u"00011"_s;
+        << u"Switch1 Type2"_s << 1 << 2 << 0 << u"00011"_s;
     QTest::newRow("letters, digits and symbols show the case frame")
-        << QStringList{u"Switch3"_s, u"Type3"_s} << 3 << 3 << 0 << u"11111"_s;
+        << u"Switch3 Type3"_s << 3 << 3 << 0 << u"11111"_s;
     QTest::newRow("symbols, off, then last shows the case frame again")
-        << QStringList{u"Switch1"_s, u"Type3"_s, u"Switch0"_s, u"Switch2"_s} << 2 << 3 << 0
-        << u"00011"_s;
+        << u"Switch1 Type3 Switch0 Switch2"_s << 2 << 3 << 0 << u"00011"_s;
     QTest::newRow("off hides everything range showed")
-        << QStringList{u"Switch3"_s, u"Type1"_s, u"Opt1"_s, u"Switch0"_s} << 0 << 1 << 1
-        << u"00000"_s;
+        << u"Switch3 Type1 Opt1 Switch0"_s << 0 << 1 << 1 << u"00000"_s;
 }
 
 void OptionsDialogTest::clicksSetModeAndParts()
 {
-    QFETCH(QStringList, clicks);
+    QFETCH(QString, clicks);
     QFETCH(int, switchMode);
     QFETCH(int, specialType);
     QFETCH(int, specialOpt);
     QFETCH(QString, shown);
 
-    Play(*m_dialog, clicks);
+    Play(*m_dialog, Steps(clicks));
     QCOMPARE(int(m_settings.SwitchMode), switchMode);
     QCOMPARE(int(m_settings.SpecialType), specialType);
     QCOMPARE(int(m_settings.SpecialOpt), specialOpt);
@@ -228,23 +224,21 @@ void OptionsDialogTest::keysAndCloseBox()
 
 void OptionsDialogTest::okStaysTheDefaultButton_data()
 {
-    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("steps"); // after range mode is chosen
     QTest::addColumn<QString>("defaultButton");
 
-    QTest::newRow("at start") << QStringList{u"Switch3"_s} << u"Command1"_s;
-    QTest::newRow("Cancel with the focus takes it")
-        << QStringList{u"Switch3"_s, u"focus:Command2"_s} << u"Command2"_s;
+    QTest::newRow("at start") << QString() << u"Command1"_s;
+    QTest::newRow("Cancel with the focus takes it") << u"focus:Command2"_s << u"Command2"_s;
     QTest::newRow("tabbing through every control, then a click into a range field")
-        << (QStringList{u"Switch3"_s, u"focus:Switch3"_s} << QStringList(24, u"tab"_s) << u"EPos"_s)
-        << u"Command1"_s;
+        << u"focus:Switch3 "_s + u"tab "_s.repeated(24) + u"EPos"_s << u"Command1"_s;
 }
 
 void OptionsDialogTest::okStaysTheDefaultButton()
 {
-    QFETCH(QStringList, steps);
+    QFETCH(QString, steps);
     QFETCH(QString, defaultButton);
 
-    Play(*m_dialog, steps);
+    Play(*m_dialog, Steps(u"Switch3 "_s + steps));
     QCOMPARE(DefaultButtons(*m_dialog), QStringList{defaultButton});
 }
 
