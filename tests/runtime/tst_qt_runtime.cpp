@@ -21,11 +21,7 @@ using namespace Qt::StringLiterals;
 using namespace cipherloom;
 using cipherloom::testing::OnNextModal;
 
-namespace {
-
 const QString kPasswordHint = u"x-kde-passwordManagerHint"_s;
-
-} // namespace
 
 class QtRuntimeTest final : public QObject
 {

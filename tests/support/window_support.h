@@ -79,24 +79,19 @@ T* Control(const QWidget& window, const QString& name)
 }
 
 // Each key to whatever has the focus by then, as a typist's keys arrive.
-inline void Press(const QKeySequence& keys, int times = 1)
+inline void Press(const QKeySequence& keys)
 {
-    for (int n = 0; n < times; ++n) {
-        for (int i = 0; i < keys.count(); ++i) {
-            QTest::keyClick(QApplication::focusWidget(), keys[i].key(),
-                            keys[i].keyboardModifiers());
-        }
+    for (int i = 0; i < keys.count(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), keys[i].key(), keys[i].keyboardModifiers());
     }
 }
 
 // A user's steps on the window: "Name" clicks that control, "Name=text" puts the text into it,
-// "focus:Name" gives it the focus, "tab" presses Tab and "key:Alt+L" those keys.
+// "focus:Name" gives it the focus and "key:Alt+L" presses those keys.
 inline void Play(const QWidget& window, const QStringList& steps)
 {
     for (const QString& step : steps) {
-        if (step == u"tab") {
-            Press(QKeySequence(Qt::Key_Tab));
-        } else if (step.startsWith(u"key:")) {
+        if (step.startsWith(u"key:")) {
             Press(QKeySequence::fromString(step.mid(4), QKeySequence::PortableText));
         } else if (step.startsWith(u"focus:")) {
             Control(window, step.mid(6))->setFocus(Qt::TabFocusReason);
@@ -113,6 +108,9 @@ inline QStringList Steps(const QString& spaced)
 {
     return spaced.split(u' ', Qt::SkipEmptyParts);
 }
+
+// What the options dialog shows or hides by its mode: range fields, tilde, class and case frames.
+inline const QStringList kRangeParts = QStringLiteral("SPos Label1 EPos Frame2 Frame1").split(u' ');
 
 // The names of the window's checked option buttons.
 inline QStringList Checked(const QWidget& window)

@@ -10,14 +10,8 @@ using namespace Qt::StringLiterals;
 using namespace cipherloom;
 using namespace cipherloom::testing;
 
-namespace {
-
 const QString kMissing = u"範囲が指定されていません。"_s;
 const QString kInvalid = u"範囲指定が正しくありません。"_s;
-// The parts a mode shows or hides, for Shown().
-const QStringList kParts{u"SPos"_s, u"Label1"_s, u"EPos"_s, u"Frame2"_s, u"Frame1"_s};
-
-} // namespace
 
 class OptionsDialogTest final : public QObject
 {
@@ -66,7 +60,7 @@ void OptionsDialogTest::clicksSetModeAndParts_data()
     QTest::addColumn<int>("switchMode");
     QTest::addColumn<int>("specialType");
     QTest::addColumn<int>("specialOpt");
-    QTest::addColumn<QString>("shown"); // kParts
+    QTest::addColumn<QString>("shown"); // the parts in kRangeParts
 
     QTest::newRow("off at start shows nothing") << QString() << 0 << 0 << 0 << u"00000"_s;
     QTest::newRow("first shows the class frame") << u"Switch1"_s << 1 << 0 << 0 << u"00010"_s;
@@ -98,7 +92,7 @@ void OptionsDialogTest::clicksSetModeAndParts()
     QCOMPARE(int(m_settings.SwitchMode), switchMode);
     QCOMPARE(int(m_settings.SpecialType), specialType);
     QCOMPARE(int(m_settings.SpecialOpt), specialOpt);
-    QCOMPARE(Shown(*m_dialog, kParts), shown);
+    QCOMPARE(Shown(*m_dialog, kRangeParts), shown);
     QVERIFY(m_dialog->isVisible());
 }
 
@@ -181,7 +175,7 @@ void OptionsDialogTest::okOutsideRangeModeIgnoresTheFields()
     QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
     QVERIFY(Checked(*m_dialog).contains(modeButton));
     QCOMPARE(int(m_settings.SwitchMode), mode);
-    QCOMPARE(Shown(*m_dialog, kParts), mode == 0 ? u"00000"_s : u"00011"_s);
+    QCOMPARE(Shown(*m_dialog, kRangeParts), mode == 0 ? u"00000"_s : u"00011"_s);
 }
 
 void OptionsDialogTest::keysAndCloseBox_data()
@@ -230,7 +224,7 @@ void OptionsDialogTest::okStaysTheDefaultButton_data()
     QTest::newRow("at start") << QString() << u"Command1"_s;
     QTest::newRow("Cancel with the focus takes it") << u"focus:Command2"_s << u"Command2"_s;
     QTest::newRow("tabbing through every control, then a click into a range field")
-        << u"focus:Switch3 "_s + u"tab "_s.repeated(24) + u"EPos"_s << u"Command1"_s;
+        << u"focus:Switch3 "_s + u"key:Tab "_s.repeated(24) + u"EPos"_s << u"Command1"_s;
 }
 
 void OptionsDialogTest::okStaysTheDefaultButton()
