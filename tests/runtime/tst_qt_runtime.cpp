@@ -1,5 +1,5 @@
 // The services on Qt under the offscreen platform: the real message box, the clipboard
-// payload and its hints, and the system random source's values.
+// payload and its marks, and the system random source's values.
 
 #include "runtime/qt_runtime.h"
 #include "runtime/system_random_source.h"
@@ -14,14 +14,11 @@
 #include <QTest>
 
 #include <cmath>
-#include <memory>
 #include <set>
 
 using namespace Qt::StringLiterals;
 using namespace cipherloom;
 using cipherloom::testing::OnNextModal;
-
-const QString kPasswordHint = u"x-kde-passwordManagerHint"_s;
 
 class QtRuntimeTest final : public QObject
 {
@@ -32,7 +29,6 @@ private slots:
 
     void messageBox_data();
     void messageBox();
-    void secretPayloadCarriesTextAndHint();
     void clipboardIsSetThenCleared_data();
     void clipboardIsSetThenCleared();
     void systemRandomValuesAreFloatsInUnitInterval();
@@ -88,17 +84,6 @@ void QtRuntimeTest::messageBox()
     QVERIFY(seen != nullptr);
 }
 
-void QtRuntimeTest::secretPayloadCarriesTextAndHint()
-{
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    QSKIP("the hint checked here is the one for X11 and Wayland clipboard managers");
-#endif
-    const std::unique_ptr<QMimeData> mime(QtRuntime::MakeSecretMimeData("a&<b>~"));
-    QCOMPARE(mime->text(), u"a&<b>~"_s);
-    QCOMPARE(mime->data(kPasswordHint), QByteArray("secret"));
-    QCOMPARE(mime->data(u"application/x-copyq-hidden"_s), QByteArray("1"));
-}
-
 void QtRuntimeTest::clipboardIsSetThenCleared_data()
 {
     QTest::addColumn<int>("refusals");
@@ -151,13 +136,16 @@ void QtRuntimeTest::clipboardIsSetThenCleared()
         clipboard->setMimeData(entry);
         restoring = false;
     });
-    const bool result = runtime.SetClipboardText("Xy7$kQ2!");
+    const bool result = runtime.SetClipboardText("a&<b>~7!");
     disconnect(manager);
 
     QCOMPARE(result, copied);
-    QCOMPARE(clipboard->text(), copied ? u"Xy7$kQ2!"_s : managers);
+    QCOMPARE(clipboard->text(), copied ? u"a&<b>~7!"_s : managers);
 #if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
-    QCOMPARE(clipboard->mimeData()->hasFormat(kPasswordHint), copied);
+    // The marks that keep it out of the X11 and Wayland clipboard managers' history.
+    const QMimeData* held = clipboard->mimeData();
+    QCOMPARE(held->data(u"x-kde-passwordManagerHint"_s), copied ? "secret" : QByteArray());
+    QCOMPARE(held->data(u"application/x-copyq-hidden"_s), copied ? "1" : QByteArray());
 #endif
     // The replaced payload was overwritten before Qt let it go.
     QCOMPARE(firstHeld, QString(5, QChar()));

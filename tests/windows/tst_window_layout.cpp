@@ -19,21 +19,11 @@ using namespace cipherloom::testing;
 
 namespace {
 
+// A label's, button's or field's text, a frame's title, nothing for any other widget.
 QString CaptionOf(const QWidget* widget)
 {
-    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
-        return label->text();
-    }
-    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
-        return button->text();
-    }
-    if (const auto* field = qobject_cast<const QLineEdit*>(widget)) {
-        return field->text();
-    }
-    if (const auto* frame = qobject_cast<const QGroupBox*>(widget)) {
-        return frame->title();
-    }
-    return {};
+    const auto* frame = qobject_cast<const QGroupBox*>(widget);
+    return frame != nullptr ? frame->title() : widget->property("text").toString();
 }
 
 // Why the control's caption does not fit, or nothing when it does or it has none (a field's
