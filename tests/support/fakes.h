@@ -22,10 +22,27 @@ namespace cipherloom::testing {
 // Everything the fakes see, in order, so tests can check sequences across objects.
 using EventLog = std::vector<std::string>;
 
+// Appends each event, with its detail, to the log if there is one.
+class Recorder
+{
+protected:
+    explicit Recorder(EventLog* log) : m_log(log) {}
+
+    void Record(std::string_view event, std::string_view detail = {}) const
+    {
+        if (m_log != nullptr) {
+            m_log->push_back(std::string(event).append(detail));
+        }
+    }
+
+private:
+    EventLog* m_log;
+};
+
 // Plays back the given values in order. After the last one the test decides: running out is a
 // test failure (never a silent default), the values start over, or another source takes over.
 // With no values and another source it counts what that source is asked for.
-class ScriptedRandom final : public RandomSource
+class ScriptedRandom final : public RandomSource, private Recorder
 {
 public:
     enum class AtEnd
@@ -36,10 +53,10 @@ public:
 
     explicit ScriptedRandom(std::vector<float> values, AtEnd atEnd = AtEnd::Fail,
                             EventLog* log = nullptr)
-        : m_values(std::move(values)), m_atEnd(atEnd), m_log(log)
+        : Recorder(log), m_values(std::move(values)), m_atEnd(atEnd)
     {}
     ScriptedRandom(std::vector<float> values, RandomSource& then)
-        : m_values(std::move(values)), m_then(&then)
+        : Recorder(nullptr), m_values(std::move(values)), m_then(&then)
     {}
 
     float Next() override
@@ -55,18 +72,14 @@ public:
             m_next = 0;
         }
         ++nextCalls;
-        if (m_log != nullptr) {
-            m_log->push_back("next");
-        }
+        Record("next");
         return m_values[m_next++];
     }
 
     void Reseed() override
     {
         ++reseedCalls;
-        if (m_log != nullptr) {
-            m_log->push_back("reseed");
-        }
+        Record("reseed");
         if (m_then != nullptr) {
             m_then->Reseed();
         }
@@ -91,7 +104,6 @@ private:
     std::size_t m_next = 0;
     AtEnd m_atEnd = AtEnd::Fail;
     RandomSource* m_then = nullptr;
-    EventLog* m_log = nullptr;
 };
 
 // The same value for every draw.
@@ -134,12 +146,12 @@ private:
 // a paste would give. With a log, every call in order as well. refuseClipboard plays another
 // program that keeps the clipboard, as a busy clipboard manager can; keepBusy, one that holds it
 // open so it cannot be emptied, for that many attempts.
-class RecordingRuntime final : public RuntimeServices
+class RecordingRuntime final : public RuntimeServices, private Recorder
 {
 public:
     // random must outlive the runtime.
     explicit RecordingRuntime(RandomSource& random, EventLog* log = nullptr)
-        : m_random(random), m_log(log)
+        : Recorder(log), m_random(random)
     {}
 
     void MsgBox(std::u16string_view prompt) override
@@ -180,23 +192,15 @@ public:
     int keepBusy = 0;
 
 private:
-    void Record(std::string_view event, std::string_view detail = {})
-    {
-        if (m_log != nullptr) {
-            m_log->push_back(std::string(event).append(detail));
-        }
-    }
-
     RandomSource& m_random;
-    EventLog* m_log;
 };
 
 // The length field and the password display as the Generate command sees them.
-class RecordingView final : public GenerateView
+class RecordingView final : public GenerateView, private Recorder
 {
 public:
     explicit RecordingView(std::u16string lengthText, EventLog* log = nullptr)
-        : text(std::move(lengthText)), m_log(log)
+        : Recorder(log), text(std::move(lengthText))
     {}
 
     std::u16string LengthText() const override
@@ -220,16 +224,6 @@ public:
     bool readOnly = false;
     mutable bool readWhileEditable = false;
     std::string label;
-
-private:
-    void Record(std::string_view event, std::string_view detail = {}) const
-    {
-        if (m_log != nullptr) {
-            m_log->push_back(std::string(event).append(detail));
-        }
-    }
-
-    EventLog* m_log;
 };
 
 } // namespace cipherloom::testing

@@ -4,27 +4,14 @@
 #include "tests/support/window_support.h"
 #include "windows/OptWin.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QTest>
-
 #include <memory>
 
 using namespace Qt::StringLiterals;
-using cipherloom::GenerationSettings;
-using cipherloom::OptWin;
-using cipherloom::testing::Control;
-using cipherloom::testing::DefaultButtons;
-using cipherloom::testing::Texts;
-using cipherloom::testing::WindowFakes;
-
-namespace {
+using namespace cipherloom;
+using namespace cipherloom::testing;
 
 const QString kMissing = u"範囲が指定されていません。"_s;
 const QString kInvalid = u"範囲指定が正しくありません。"_s;
-
-} // namespace
 
 class OptionsDialogTest final : public QObject
 {
@@ -46,24 +33,6 @@ private slots:
     void okStaysTheDefaultButton();
 
 private:
-    template <typename T = QWidget>
-    T* Get(const QString& name) const
-    {
-        return Control<T>(*m_dialog, name);
-    }
-    void Click(const QString& name) const
-    {
-        QTest::mouseClick(Get<QAbstractButton>(name), Qt::LeftButton);
-    }
-    QString Shown() const
-    {
-        QString shown;
-        for (const QString& name : {u"SPos"_s, u"Label1"_s, u"EPos"_s, u"Frame2"_s, u"Frame1"_s}) {
-            shown += Get(name)->isVisible() ? u'1' : u'0';
-        }
-        return shown;
-    }
-
     WindowFakes m_fakes;
     GenerationSettings m_settings;
     std::unique_ptr<QWidget> m_owner;
@@ -73,8 +42,7 @@ private:
 void OptionsDialogTest::init()
 {
     m_settings = GenerationSettings{};
-    m_fakes.runtime.messages.clear();
-    m_fakes.calls.clear();
+    m_fakes.Forget();
     m_owner = std::make_unique<QWidget>();
     m_dialog = new OptWin(m_settings, m_fakes.runtime, m_owner.get());
     m_dialog->show();
@@ -88,50 +56,43 @@ void OptionsDialogTest::cleanup()
 
 void OptionsDialogTest::clicksSetModeAndParts_data()
 {
-    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<QString>("clicks");
     QTest::addColumn<int>("switchMode");
     QTest::addColumn<int>("specialType");
     QTest::addColumn<int>("specialOpt");
-    // Shown or hidden, in this order: SPos, Label1, EPos, Frame2 (class), Frame1 (case).
-    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("shown"); // the parts in kRangeParts
 
-    QTest::newRow("off at start shows nothing") << QStringList{} << 0 << 0 << 0 << u"00000"_s;
-    QTest::newRow("first shows the class frame")
-        << QStringList{u"Switch1"_s} << 1 << 0 << 0 << u"00010"_s;
+    QTest::newRow("off at start shows nothing") << QString() << 0 << 0 << 0 << u"00000"_s;
+    QTest::newRow("first shows the class frame") << u"Switch1"_s << 1 << 0 << 0 << u"00010"_s;
     QTest::newRow("last with letters adds the case frame")
-        << QStringList{u"Switch2"_s, u"Type1"_s} << 2 << 1 << 0 << u"00011"_s;
+        << u"Switch2 Type1"_s << 2 << 1 << 0 << u"00011"_s;
     QTest::newRow("range shows the fields and the tilde")
-        << QStringList{u"Switch3"_s} << 3 << 0 << 0 << u"11110"_s;
+        << u"Switch3"_s << 3 << 0 << 0 << u"11110"_s;
     QTest::newRow("digits hide the case frame and keep the case")
-        << QStringList{u"Switch1"_s, u"Type2"_s, u"Opt2"_s, u"Type0"_s} << 1 << 0 << 2
-        << u"00010"_s;
+        << u"Switch1 Type2 Opt2 Type0"_s << 1 << 0 << 2 << u"00010"_s;
     QTest::newRow("letters and digits show the case frame")
-        << QStringList{u"Switch1"_s, u"Type2"_s} << 1 << 2 << 0 << u"00011"_s;
+        << u"Switch1 Type2"_s << 1 << 2 << 0 << u"00011"_s;
     QTest::newRow("letters, digits and symbols show the case frame")
-        << QStringList{u"Switch3"_s, u"Type3"_s} << 3 << 3 << 0 << u"11111"_s;
+        << u"Switch3 Type3"_s << 3 << 3 << 0 << u"11111"_s;
     QTest::newRow("symbols, off, then last shows the case frame again")
-        << QStringList{u"Switch1"_s, u"Type3"_s, u"Switch0"_s, u"Switch2"_s} << 2 << 3 << 0
-        << u"00011"_s;
+        << u"Switch1 Type3 Switch0 Switch2"_s << 2 << 3 << 0 << u"00011"_s;
     QTest::newRow("off hides everything range showed")
-        << QStringList{u"Switch3"_s, u"Type1"_s, u"Opt1"_s, u"Switch0"_s} << 0 << 1 << 1
-        << u"00000"_s;
+        << u"Switch3 Type1 Opt1 Switch0"_s << 0 << 1 << 1 << u"00000"_s;
 }
 
 void OptionsDialogTest::clicksSetModeAndParts()
 {
-    QFETCH(QStringList, clicks);
+    QFETCH(QString, clicks);
     QFETCH(int, switchMode);
     QFETCH(int, specialType);
     QFETCH(int, specialOpt);
     QFETCH(QString, shown);
 
-    for (const QString& name : clicks) {
-        Click(name);
-    }
+    Play(*m_dialog, Steps(clicks));
     QCOMPARE(int(m_settings.SwitchMode), switchMode);
     QCOMPARE(int(m_settings.SpecialType), specialType);
     QCOMPARE(int(m_settings.SpecialOpt), specialOpt);
-    QCOMPARE(Shown(), shown);
+    QCOMPARE(Shown(*m_dialog, kRangeParts), shown);
     QVERIFY(m_dialog->isVisible());
 }
 
@@ -172,23 +133,18 @@ void OptionsDialogTest::rangeCheckOnOk()
 
     m_settings.RangeStart = 9;
     m_settings.RangeEnd = 9;
-    Click(u"Switch3"_s);
-    Get<QLineEdit>(u"SPos"_s)->setText(start);
-    Get<QLineEdit>(u"EPos"_s)->setText(end);
-    Click(u"Command1"_s);
+    Play(*m_dialog, {u"Switch3"_s, u"SPos="_s + start, u"EPos="_s + end, u"Command1"_s});
 
     QCOMPARE(int(m_settings.RangeStart), rangeStart);
     QCOMPARE(int(m_settings.RangeEnd), rangeEnd);
     QCOMPARE(int(m_settings.SwitchMode), 3);
+    QCOMPARE(m_fakes.Messages(), message.isEmpty() ? QStringList{} : QStringList{message});
+    QCOMPARE(m_dialog->isVisible(), !message.isEmpty());
     if (message.isEmpty()) {
-        QVERIFY(m_fakes.runtime.messages.empty());
-        QVERIFY(!m_dialog->isVisible());
         QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
     } else {
-        QCOMPARE(Texts(m_fakes.runtime.messages), QStringList{message});
-        QVERIFY(m_dialog->isVisible());
-        QCOMPARE(QApplication::focusWidget(), Get(focus));
-        QCOMPARE(Get<QLineEdit>(u"SPos"_s)->text(), start);
+        QCOMPARE(QApplication::focusWidget(), Control(*m_dialog, focus));
+        QCOMPARE(Control<QLineEdit>(*m_dialog, u"SPos"_s)->text(), start);
     }
 }
 
@@ -207,11 +163,8 @@ void OptionsDialogTest::okOutsideRangeModeIgnoresTheFields()
     QFETCH(int, mode);
 
     // Left over from range mode: text that would fail the check.
-    Click(u"Switch3"_s);
-    Click(u"Type1"_s);
-    Get<QLineEdit>(u"SPos"_s)->setText(u"x"_s);
-    Click(u"Switch%1"_s.arg(mode));
-    Click(u"Command1"_s);
+    const QString modeButton = u"Switch%1"_s.arg(mode);
+    Play(*m_dialog, {u"Switch3"_s, u"Type1"_s, u"SPos=x"_s, modeButton, u"Command1"_s});
     QVERIFY(m_fakes.runtime.messages.empty());
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
@@ -220,40 +173,35 @@ void OptionsDialogTest::okOutsideRangeModeIgnoresTheFields()
 
     m_dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
-    QVERIFY(Get<QRadioButton>(u"Switch%1"_s.arg(mode))->isChecked());
+    QVERIFY(Checked(*m_dialog).contains(modeButton));
     QCOMPARE(int(m_settings.SwitchMode), mode);
-    QCOMPARE(Shown(), mode == 0 ? u"00000"_s : u"00011"_s);
+    QCOMPARE(Shown(*m_dialog, kRangeParts), mode == 0 ? u"00000"_s : u"00011"_s);
 }
 
 void OptionsDialogTest::keysAndCloseBox_data()
 {
-    QTest::addColumn<int>("key"); // 0: the close box
+    QTest::addColumn<QKeySequence>("key"); // none: the close box
     QTest::addColumn<int>("switchMode");
     QTest::addColumn<int>("rangeStart");
 
-    QTest::newRow("Enter in a range field is OK") << int(Qt::Key_Return) << 3 << 2;
-    QTest::newRow("keypad Enter is OK too") << int(Qt::Key_Enter) << 3 << 2;
-    QTest::newRow("Esc is Cancel") << int(Qt::Key_Escape) << 0 << 0;
-    QTest::newRow("the close box is Cancel") << 0 << 0 << 0;
+    QTest::newRow("Enter in a range field is OK") << QKeySequence(Qt::Key_Return) << 3 << 2;
+    QTest::newRow("keypad Enter is OK too")
+        << QKeySequence(Qt::KeypadModifier | Qt::Key_Enter) << 3 << 2;
+    QTest::newRow("Esc is Cancel") << QKeySequence(Qt::Key_Escape) << 0 << 0;
+    QTest::newRow("the close box is Cancel") << QKeySequence() << 0 << 0;
 }
 
 void OptionsDialogTest::keysAndCloseBox()
 {
-    QFETCH(int, key);
+    QFETCH(QKeySequence, key);
     QFETCH(int, switchMode);
     QFETCH(int, rangeStart);
 
-    Click(u"Switch3"_s);
-    Click(u"Type1"_s);
-    auto* start = Get<QLineEdit>(u"SPos"_s);
-    start->setText(u"2"_s);
-    Get<QLineEdit>(u"EPos"_s)->setText(u"4"_s);
-    start->setFocus();
-    if (key == 0) {
+    Play(*m_dialog, {u"Switch3"_s, u"Type1"_s, u"SPos=2"_s, u"EPos=4"_s, u"focus:SPos"_s});
+    if (key.isEmpty()) {
         QVERIFY(m_dialog->close());
     } else {
-        const auto modifiers = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
-        QTest::keyClick(start, Qt::Key(key), modifiers);
+        Press(key);
     }
 
     QVERIFY(!m_dialog->isVisible());
@@ -261,43 +209,30 @@ void OptionsDialogTest::keysAndCloseBox()
     QCOMPARE(int(m_settings.RangeStart), rangeStart);
     // Cancel keeps the class and the texts, but shows the mode it set.
     QCOMPARE(int(m_settings.SpecialType), 1);
-    QCOMPARE(start->text(), u"2"_s);
-    QVERIFY(Get<QRadioButton>(u"Switch%1"_s.arg(switchMode))->isChecked());
-    QCOMPARE(start->isHidden(), switchMode == 0);
-    QCOMPARE(Get(u"Frame2"_s)->isHidden(), switchMode == 0);
+    QCOMPARE(Control<QLineEdit>(*m_dialog, u"SPos"_s)->text(), u"2"_s);
+    QCOMPARE(Checked(*m_dialog),
+             (QStringList{u"Switch%1"_s.arg(switchMode), u"Type1"_s, u"Opt0"_s}));
+    QCOMPARE(Control(*m_dialog, u"SPos"_s)->isHidden(), switchMode == 0);
+    QCOMPARE(Control(*m_dialog, u"Frame2"_s)->isHidden(), switchMode == 0);
 }
 
 void OptionsDialogTest::okStaysTheDefaultButton_data()
 {
-    QTest::addColumn<QString>("focus");
-    QTest::addColumn<int>("tabs");
-    QTest::addColumn<QString>("clickInto");
+    QTest::addColumn<QString>("steps"); // after range mode is chosen
     QTest::addColumn<QString>("defaultButton");
 
-    QTest::newRow("at start") << QString() << 0 << QString() << u"Command1"_s;
-    QTest::newRow("Cancel with the focus takes it")
-        << u"Command2"_s << 0 << QString() << u"Command2"_s;
+    QTest::newRow("at start") << QString() << u"Command1"_s;
+    QTest::newRow("Cancel with the focus takes it") << u"focus:Command2"_s << u"Command2"_s;
     QTest::newRow("tabbing through every control, then a click into a range field")
-        << u"Switch3"_s << 24 << u"EPos"_s << u"Command1"_s;
+        << u"focus:Switch3 "_s + u"key:Tab "_s.repeated(24) + u"EPos"_s << u"Command1"_s;
 }
 
 void OptionsDialogTest::okStaysTheDefaultButton()
 {
-    QFETCH(QString, focus);
-    QFETCH(int, tabs);
-    QFETCH(QString, clickInto);
+    QFETCH(QString, steps);
     QFETCH(QString, defaultButton);
 
-    Click(u"Switch3"_s);
-    if (!focus.isEmpty()) {
-        Get(focus)->setFocus(Qt::TabFocusReason);
-    }
-    for (int i = 0; i < tabs; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    if (!clickInto.isEmpty()) {
-        QTest::mouseClick(Get(clickInto), Qt::LeftButton);
-    }
+    Play(*m_dialog, Steps(u"Switch3 "_s + steps));
     QCOMPARE(DefaultButtons(*m_dialog), QStringList{defaultButton});
 }
 
