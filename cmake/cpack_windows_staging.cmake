@@ -1,6 +1,5 @@
-# Run by CPack for the Windows packages after it has staged (and stripped) the files, before it
-# packs them: signs the program when a key is configured, and takes everything out of the staged
-# files that would make two builds of one commit differ.
+# Run by CPack for the Windows packages between staging (and stripping) the files and packing them:
+# signs the program when a key is configured, and takes out what would make two builds differ.
 set(stage "${CPACK_TEMPORARY_DIRECTORY}")
 
 # Signed after stripping, which would break the signature. The zip and the installer are staged
@@ -22,10 +21,9 @@ if(NOT "$ENV{CIPHERLOOM_SIGN_PKCS12}" STREQUAL "")
     file(COPY_FILE "${signed}" "${program}")
 endif()
 
-# CPack lists the uninstaller's files in the order the file system returns them, which differs
-# between machines; these lists, which CPack then keeps, are sorted. Folders go deepest first so
-# each is empty when it is removed. makensis stores each file's time: only the staged files, set
-# below to the commit's, keep theirs, not the helper files CPack writes as it runs.
+# The uninstaller's lists, which CPack takes in the file system's order, sorted; folders deepest
+# first, so each is empty when it is removed. makensis stores each file's time: only the staged
+# files keep theirs, not the helper files CPack writes as it runs.
 if(CPACK_GENERATOR STREQUAL "NSIS")
     string(APPEND CPACK_NSIS_DEFINES "\nSetDateSave off")
     set(CPACK_NSIS_FULL_INSTALL "SetDateSave on\n  File /r \"\${INST_DIR}\\*.*\"\n  SetDateSave off")
