@@ -38,12 +38,9 @@ def licenses(expression):
 
 
 def properties(**values):
-    out = []
-    for name, value in values.items():
-        for item in value if isinstance(value, list) else [value]:
-            if item:
-                out.append({"name": "cipherloom:" + name.replace("_", "-"), "value": str(item)})
-    return out
+    return [{"name": "cipherloom:" + name.replace("_", "-"), "value": str(item)}
+            for name, value in values.items()
+            for item in (value if isinstance(value, list) else [value]) if item]
 
 
 def component(kind, ref, name, **fields):
@@ -100,15 +97,18 @@ class Describer:
             source = item.get("source") or {}
             shipped = item.get("files", [])
             claimed.update(shipped)
+            if source.get("debian_binary_package"):
+                purl = debian_purl(source["debian_binary_package"],
+                                   source.get("debian_binary_version"), arch=None)
+            elif source.get("debian_source_package"):
+                purl = debian_purl(source["debian_source_package"], source.get("debian_version"))
+            else:
+                purl = None
             fields = {
                 "version": item.get("version"),
                 "licenses": licenses(item.get("spdx_license")),
                 "copyright": "\n".join(item.get("copyright", [])),
-                "purl": debian_purl(source["debian_binary_package"],
-                                    source.get("debian_binary_version"), arch=None)
-                if source.get("debian_binary_package") else
-                debian_purl(source["debian_source_package"], source.get("debian_version"))
-                if source.get("debian_source_package") else None,
+                "purl": purl,
                 "properties": properties(
                     **{key: source.get(key) for key in SOURCE_PROPERTIES},
                     compiled_into=item.get("compiled_into", []),
@@ -206,7 +206,8 @@ def main():
         elif name == f"cipherloom-{version}-Linux.tar.gz":
             fields["description"] = "the Linux program and its files, to unpack anywhere"
             with tarfile.open(path) as archive:
-                fields["components"] = describe.linux_contents(ref, tar_files(archive, f"cipherloom-{version}-Linux/"))
+                files = tar_files(archive, f"cipherloom-{version}-Linux/")
+            fields["components"] = describe.linux_contents(ref, files)
         elif name == zip_name:
             fields["description"] = "the Windows program, one file with Qt inside, and its notices"
             fields["components"] = describe.windows_contents(ref, zip_contents, "zip")

@@ -2,7 +2,6 @@
 # Builds the release of the checked-out commit into dist/ (make release): the .deb and Linux
 # tarball, the Windows zip and installer, the source, Qt's Corresponding Source in qt-source/, the
 # SBOM, SIGNING.txt and SHA256SUMS; the same commit gives the same bytes (docs/packaging.md).
-#
 # Environment: CIPHERLOOM_DIST (default dist/), JOBS (default 2); CIPHERLOOM_SIGN_PKCS12,
 # CIPHERLOOM_SIGN_PASSWORD_FILE and CIPHERLOOM_SIGN_TIMESTAMP_URL sign the Windows programs (see
 # scripts/authenticode-sign.sh); CIPHERLOOM_ALLOW_MISSING_SOURCE=1 goes on when a Debian source
@@ -97,8 +96,7 @@ version="$CIPHERLOOM_VERSION"
 say "Cipherloom $version"
 linux=build/release-linux/packages
 cp "$linux"/cipherloom_"$version"-*.deb "$stage/"
-# CPack's tarball follows the file system's order and the packager's owner: packed again sorted,
-# root's, at the commit's time (and, as CPack does, without an entry for the top folder).
+# CPack's tarball, packed again sorted, root's, at the commit's time (no entry for the top folder).
 mkdir build/release-linux/tarball
 tar -xzf "$linux/cipherloom-$version-Linux.tar.gz" -C build/release-linux/tarball
 (cd build/release-linux/tarball && tar -cf - --sort=name --format=gnu \
@@ -135,8 +133,7 @@ fi
 git -c core.autocrlf=false -c tar.umask=022 archive --format=tar \
     --prefix="cipherloom-$version/" "$commit" | gzip -9 -n >"$stage/cipherloom-$version.tar.gz"
 
-# The LGPL's Corresponding Source of the Qt in the Windows packages; downloads are kept beside
-# the toolchain and checked against their pins every time.
+# The LGPL's Corresponding Source of the Qt in the Windows packages, downloads cached and checked.
 sources="${CIPHERLOOM_TOOLCHAIN_DIR:-$HOME/.cache/cipherloom}/sources"
 qt_source="$stage/qt-source"
 mkdir -p "$qt_source"
