@@ -235,7 +235,7 @@ class Inventory:
         return found and self.copy(found, f"licenses/{identifier}.txt")
 
     def add(self, name, version, licence, copyright_lines, own_files, source, files=(),
-            compiled_into=(), deliverables=("zip", "installer")):
+            compiled_into=()):
         texts = {}
         for identifier in LICENSING.license_keys(licence) if licence else []:
             standard = None if identifier == PUBLIC_DOMAIN else self.standard_text(identifier)
@@ -247,7 +247,8 @@ class Inventory:
             "copyright": copyright_lines, "files": sorted(files),
             "compiled_into": sorted(compiled_into), "license_texts": texts,
             "license_files": sorted({p for paths in texts.values() for p in paths}),
-            "source": source, "deliverables": list(deliverables)})
+            "source": source,
+            "deliverables": ["installer"] if "Uninstall.exe" in files else ["zip", "installer"]})
 
     def in_qt(self, path):
         return pathlib.Path(path).resolve().is_relative_to(self.qt.resolve())
@@ -364,10 +365,8 @@ class Inventory:
                   "debian_binary_version": info["Version"], "homepage": info["Homepage"]}
         if info["Built-Using"]:
             origin["built_using"] = info["Built-Using"]
-        deliverables = ["installer"] if packaged == "Uninstall.exe" else ["zip", "installer"]
         self.add(name, upstream_version(info["Version"]), licence, lines, [own], origin,
-                 files=[packaged] if packaged else [], compiled_into=compiled_into,
-                 deliverables=deliverables)
+                 files=[packaged] if packaged else [], compiled_into=compiled_into)
 
     def build(self):
         shutil.rmtree(self.out / "licenses", ignore_errors=True)
