@@ -1,23 +1,19 @@
-# Run by CPack after it has made the .deb. CPack's Installed-Size adds up the sizes the file system
-# reports for folders (4096 bytes on ext4, a few dozen on tmpfs), so the same files give another
-# control file elsewhere. The package is built again with dpkg-deb and the size dpkg-gencontrol
-# would write: each file rounded up to a KiB, one KiB for each folder. dpkg-deb sorts the members
-# and takes its times from SOURCE_DATE_EPOCH.
-foreach(package IN LISTS CPACK_PACKAGE_FILES)
-    if(NOT package MATCHES "\\.deb$")
-        continue()
-    endif()
+# Run by CPack after it has made the .deb, whose Installed-Size counts what the file system reports
+# for folders: built again by dpkg-deb (sorted, SOURCE_DATE_EPOCH) with the size dpkg-gencontrol
+# gives, each file rounded up to a KiB and one KiB for each folder.
+set(debs ${CPACK_PACKAGE_FILES})
+list(FILTER debs INCLUDE REGEX "\\.deb$")
+foreach(package IN LISTS debs)
     set(tree "${CPACK_TOPLEVEL_DIRECTORY}/deb-rebuild")
     file(REMOVE_RECURSE "${tree}")
     execute_process(COMMAND dpkg-deb --raw-extract "${package}" "${tree}"
         COMMAND_ERROR_IS_FATAL ANY)
 
     file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE "${tree}" "${tree}/*")
+    list(FILTER entries EXCLUDE REGEX "^DEBIAN(/|$)")
     set(kib 1)
     foreach(entry IN LISTS entries)
-        if(entry MATCHES "^DEBIAN(/|$)")
-            continue()
-        elseif(IS_DIRECTORY "${tree}/${entry}")
+        if(IS_DIRECTORY "${tree}/${entry}")
             math(EXPR kib "${kib} + 1")
         else()
             file(SIZE "${tree}/${entry}" bytes)

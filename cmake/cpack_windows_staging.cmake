@@ -1,6 +1,5 @@
-# Run by CPack for the Windows packages after it has staged (and stripped) the files, before it
-# packs them: signs the program when a key is configured, and takes everything out of the staged
-# files that would make two builds of one commit differ.
+# Run by CPack for the Windows packages between staging (and stripping) the files and packing them:
+# signs the program when a key is configured, and takes out what would make two builds differ.
 set(stage "${CPACK_TEMPORARY_DIRECTORY}")
 
 # Signed after stripping, which would break the signature. The zip and the installer are staged
@@ -22,28 +21,22 @@ if(NOT "$ENV{CIPHERLOOM_SIGN_PKCS12}" STREQUAL "")
     file(COPY_FILE "${signed}" "${program}")
 endif()
 
-# CPack lists the uninstaller's files in the order the file system returns them, which differs
-# between machines; these lists, which CPack then keeps, are sorted. Folders go deepest first so
-# each is empty when it is removed. makensis stores each file's time: only the staged files, set
-# below to the commit's, keep theirs, not the helper files CPack writes as it runs.
+# The uninstaller's lists, which CPack takes in the file system's order, sorted; folders deepest
+# first, so each is empty when it is removed. makensis stores each file's time: only the staged
+# files keep theirs, not the helper files CPack writes as it runs.
 if(CPACK_GENERATOR STREQUAL "NSIS")
     string(APPEND CPACK_NSIS_DEFINES "\nSetDateSave off")
     set(CPACK_NSIS_FULL_INSTALL "SetDateSave on\n  File /r \"\${INST_DIR}\\*.*\"\n  SetDateSave off")
     file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${stage}" "${stage}/*")
-    set(CPACK_NSIS_DELETE_FILES "")
-    foreach(file IN LISTS files)
-        string(REPLACE "/" "\\" file "${file}")
-        string(APPEND CPACK_NSIS_DELETE_FILES "  Delete \"$INSTDIR\\${file}\"\n")
-    endforeach()
-    file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE "${stage}" "${stage}/*")
-    list(SORT entries ORDER DESCENDING)
-    set(CPACK_NSIS_DELETE_DIRECTORIES "")
-    foreach(entry IN LISTS entries)
-        if(IS_DIRECTORY "${stage}/${entry}")
-            string(REPLACE "/" "\\" entry "${entry}")
-            string(APPEND CPACK_NSIS_DELETE_DIRECTORIES "  RMDir \"$INSTDIR\\${entry}\"\n")
-        endif()
-    endforeach()
+    file(GLOB_RECURSE folders LIST_DIRECTORIES true RELATIVE "${stage}" "${stage}/*")
+    list(REMOVE_ITEM folders ${files})
+    list(SORT folders ORDER DESCENDING)
+    list(TRANSFORM files REPLACE "/" "\\\\")
+    list(TRANSFORM folders REPLACE "/" "\\\\")
+    list(TRANSFORM files REPLACE "(.+)" "  Delete \"$INSTDIR\\\\\\1\"\n")
+    list(TRANSFORM folders REPLACE "(.+)" "  RMDir \"$INSTDIR\\\\\\1\"\n")
+    string(JOIN "" CPACK_NSIS_DELETE_FILES ${files})
+    string(JOIN "" CPACK_NSIS_DELETE_DIRECTORIES ${folders})
 endif()
 
 # The zip and the installer record each file's time, and the installer sets it again on install.

@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# Builds the release of HEAD twice, from two fresh clones, and fails unless both dist/ folders are
-# the same bit for bit; diffoscope then shows what differs.
-#
-#   scripts/check-reproducible.sh [WORK]      (default build/reproducibility)
-#
-# The second build runs later, in a deeper folder, with another umask, time zone and language,
-# and, where /dev/shm has room, on another file system, which lists folders in another order.
-# The first clone is kept in WORK/a for further checks (make signing-check there).
+# scripts/check-reproducible.sh [WORK]  (default build/reproducibility): releases HEAD from two
+# fresh clones and fails, showing diffoscope's report, unless both dist/ folders are the same bit
+# for bit. The second runs later, deeper, with another umask, time zone and language, and on
+# /dev/shm when it has room. The first clone stays in WORK/a (make signing-check runs there).
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 work="$(realpath -m "${1:-$repo/build/reproducibility}")"

@@ -1,16 +1,7 @@
 #!/usr/bin/python3
-"""Writes the release's SBOM, CycloneDX 1.5 JSON: what each file of dist/ is and what it ships.
-
-    make-sbom.py --dist DIR --version V --commit SHA --homepage URL --signed yes|no
-                 --windows-inventory FILE --output FILE
-
-Each file of the release is a component with its SHA-256. The packages list every file they
-hold with its hash; the Windows ones say which third-party component each file is or carries,
-from the inventory the Windows build writes (name, version, SPDX licence, copyright, Debian
-source); the .deb and the Linux tarball name the Debian packages they need. Everything comes
-from the files and the build, and the output depends on nothing else: the same release gives
-the same SBOM.
-"""
+"""Writes the release's SBOM, CycloneDX 1.5 JSON: each file of dist/ with its SHA-256, the files
+each package holds, the third-party components of the Windows ones (from the inventory the Windows
+build writes) and the Debian packages the Linux ones need. The same release gives the same SBOM."""
 import argparse
 import hashlib
 import json
@@ -29,18 +20,13 @@ from debian.deb822 import PkgRelation
 from debian.debfile import DebFile
 
 SINGLE_ID = re.compile(r"[A-Za-z0-9.+-]+")
+# Where a Windows component comes from, as the inventory's "source" gives it.
+SOURCE_PROPERTIES = ("debian_source_package", "debian_version", "debian_binary_package",
+                     "debian_binary_version", "path_in_source")
 
 
 def sha256(data):
     return [{"alg": "SHA-256", "content": hashlib.sha256(data).hexdigest()}]
-
-
-def file_hash(path):
-    digest = hashlib.sha256()
-    with open(path, "rb") as f:
-        for block in iter(lambda: f.read(1 << 20), b""):
-            digest.update(block)
-    return [{"alg": "SHA-256", "content": digest.hexdigest()}]
 
 
 def licenses(expression):
@@ -52,12 +38,9 @@ def licenses(expression):
 
 
 def properties(**values):
-    out = []
-    for name, value in values.items():
-        for item in value if isinstance(value, list) else [value]:
-            if item:
-                out.append({"name": "cipherloom:" + name.replace("_", "-"), "value": str(item)})
-    return out
+    return [{"name": "cipherloom:" + name.replace("_", "-"), "value": str(item)}
+            for name, value in values.items()
+            for item in (value if isinstance(value, list) else [value]) if item]
 
 
 def component(kind, ref, name, **fields):
@@ -71,28 +54,19 @@ def debian_purl(package, version=None, arch="source"):
     return f"pkg:deb/debian/{package}{at}" + (f"?arch={arch}" if arch else "")
 
 
-# --- Reading the packages ------------------------------------------------------------------------
 def zip_files(path):
     with zipfile.ZipFile(path) as archive:
         return {i.filename.split("/", 1)[1]: archive.read(i) for i in archive.infolist()
                 if not i.is_dir()}
 
 
-def tar_files(archive, strip_top):
-    files = {}
-    for member in archive:
-        if member.isfile():
-            name = member.name.removeprefix("./")
-            files[name.split("/", 1)[1] if strip_top else name] = \
-                archive.extractfile(member).read()
-    return files
+def tar_files(archive, top):
+    return {m.name.removeprefix(top): archive.extractfile(m).read() for m in archive if m.isfile()}
 
 
-# --- What the packages hold ----------------------------------------------------------------------
 class Describer:
     def __init__(self, args):
         self.args = args
-        self.version = args.version
         inventory = pathlib.Path(args.windows_inventory)
         if inventory.is_file():
             self.inventory = json.loads(inventory.read_text(encoding="utf-8"))
@@ -102,7 +76,7 @@ class Describer:
             self.inventory = {"components": []}
 
     def program(self, ref, path, data):
-        return component("application", ref, "cipherloom", version=self.version,
+        return component("application", ref, "cipherloom", version=self.args.version,
                          licenses=licenses("MIT"), hashes=sha256(data),
                          purl=f"pkg:github/cipherloom/cipherloom@{self.args.commit}",
                          properties=properties(path=path))
@@ -114,34 +88,29 @@ class Describer:
 
     def windows_contents(self, prefix, files, deliverable):
         """The program, each third-party component of the inventory, and the other files."""
-        claimed = set()
-        contents = []
-        if "cipherloom.exe" in files:
-            contents.append(self.program(f"{prefix}/cipherloom.exe", "cipherloom.exe",
-                                         files["cipherloom.exe"]))
-            claimed.add("cipherloom.exe")
+        claimed = {"cipherloom.exe"} & files.keys()
+        contents = [self.program(f"{prefix}/{path}", path, files[path]) for path in claimed]
         for index, item in enumerate(self.inventory["components"]):
             if deliverable not in item.get("deliverables", [deliverable]):
                 continue
             ref = f"{prefix}/component-{index}"
             source = item.get("source") or {}
-            shipped = [f for f in item.get("files", [])]
+            shipped = item.get("files", [])
             claimed.update(shipped)
+            if source.get("debian_binary_package"):
+                purl = debian_purl(source["debian_binary_package"],
+                                   source.get("debian_binary_version"), arch=None)
+            elif source.get("debian_source_package"):
+                purl = debian_purl(source["debian_source_package"], source.get("debian_version"))
+            else:
+                purl = None
             fields = {
                 "version": item.get("version"),
                 "licenses": licenses(item.get("spdx_license")),
                 "copyright": "\n".join(item.get("copyright", [])),
-                "purl": debian_purl(source["debian_binary_package"],
-                                    source.get("debian_binary_version"), arch=None)
-                if source.get("debian_binary_package") else
-                debian_purl(source["debian_source_package"], source.get("debian_version"))
-                if source.get("debian_source_package") else None,
+                "purl": purl,
                 "properties": properties(
-                    debian_source_package=source.get("debian_source_package"),
-                    debian_version=source.get("debian_version"),
-                    debian_binary_package=source.get("debian_binary_package"),
-                    debian_binary_version=source.get("debian_binary_version"),
-                    path_in_source=source.get("path_in_source"),
+                    **{key: source.get(key) for key in SOURCE_PROPERTIES},
                     compiled_into=item.get("compiled_into", []),
                     license_file=item.get("license_files", [])),
             }
@@ -149,11 +118,10 @@ class Describer:
                 fields["externalReferences"] = [{"type": "website", "url": source["homepage"]}]
             # One file: the component is that file. Several: one entry each. None: compiled into
             # the program (compiled_into says so).
-            present = [f for f in shipped if f in files]
             if len(shipped) == 1:
                 fields["properties"] += properties(path=shipped[0])
-                if present:
-                    fields["hashes"] = sha256(files[present[0]])
+                if shipped[0] in files:
+                    fields["hashes"] = sha256(files[shipped[0]])
             elif shipped:
                 fields["components"] = [component("file", f"{ref}/{path}", path,
                                                   hashes=sha256(files[path]) if path in files
@@ -175,8 +143,7 @@ def relations(text):
 
 def debian_dependencies(control):
     """Depends and Recommends of the .deb, each package once, with what the build machine had."""
-    installed = {}
-    provides = {}
+    installed, provides = {}, {}
     listing = subprocess.run(["dpkg-query", "-W", "-f",
                               "${Package}\t${Version}\t${Provides}\t${db:Status-Abbrev}\n"],
                              capture_output=True, text=True, check=True).stdout
@@ -230,16 +197,17 @@ def main():
     for name in names:
         path = dist / name
         ref = f"file/{name}"
-        fields = {"version": version, "hashes": file_hash(path)}
+        fields = {"version": version, "hashes": sha256(path.read_bytes())}
         if name.endswith(".deb"):
             deb = DebFile(path)
             fields["description"] = "Debian package of the program"
-            fields["components"] = describe.linux_contents(ref, tar_files(deb.data.tgz(), False))
+            fields["components"] = describe.linux_contents(ref, tar_files(deb.data.tgz(), "./"))
             debian = debian_dependencies(deb.debcontrol())
         elif name == f"cipherloom-{version}-Linux.tar.gz":
             fields["description"] = "the Linux program and its files, to unpack anywhere"
             with tarfile.open(path) as archive:
-                fields["components"] = describe.linux_contents(ref, tar_files(archive, True))
+                files = tar_files(archive, f"cipherloom-{version}-Linux/")
+            fields["components"] = describe.linux_contents(ref, files)
         elif name == zip_name:
             fields["description"] = "the Windows program, one file with Qt inside, and its notices"
             fields["components"] = describe.windows_contents(ref, zip_contents, "zip")

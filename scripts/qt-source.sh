@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
-# The one Qt source the Windows build uses: Debian's qt6-base 6.4.2+dfsg-10, pinned by the SHA-256
-# of its three files, so the Qt that ships is the one whose source (with Debian's security patches)
-# can be handed on under the LGPL.
+# The one Qt source the Windows build uses, Debian's qt6-base 6.4.2+dfsg-10, and the source of the
+# Japanese texts it ships, qt6-translations 6.4.2-1, each pinned by the SHA-256 of its three files.
 #
-#   scripts/qt-source.sh fetch DIR              the three verified files into DIR (kept if there)
+#   scripts/qt-source.sh fetch DIR | fetch-translations DIR   the verified files into DIR
 #   scripts/qt-source.sh unpack DIR SRC         dpkg-source -x of DIR's .dsc into SRC (patched)
 #   scripts/qt-source.sh check-provenance FILE  exit 0 when a toolchain's PROVENANCE names it
-#   scripts/qt-source.sh fetch-translations DIR the same for qt6-translations 6.4.2-1, the source
-#                                               of the Japanese texts the Windows packages ship
 #
 # Other scripts may source this file for the qt_source_* variables and functions.
 set -euo pipefail
@@ -18,18 +15,13 @@ qt_source_dsc="${qt_source_package}_${qt_source_version}.dsc"
 qt_source_orig="${qt_source_package}_${qt_source_version%-*}.orig.tar.xz"
 qt_source_debian="${qt_source_package}_${qt_source_version}.debian.tar.xz"
 qt_source_dsc_sha256=1b4b5c8610a553d4211fa81e268b1a3b0a6339ae5444fdb7e60d7616da651970
-qt_source_orig_sha256=4f14b89a9463a540fd84a6718b8519a2297119b454ef547721015a9e9019ae9e
-qt_source_debian_sha256=d1a2621b1acb1606db7274ccdb96654564cea04af836c5b86da94e150714d16c
 
-# sha256sum -c input for the three files, relative to their directory.
+# sha256sum -c input for each source package's files, relative to their directory.
 qt_source_checksums() {
-    printf '%s  %s\n' \
-        "$qt_source_dsc_sha256" "$qt_source_dsc" \
-        "$qt_source_orig_sha256" "$qt_source_orig" \
-        "$qt_source_debian_sha256" "$qt_source_debian"
+    printf '%s  %s\n' "$qt_source_dsc_sha256" "$qt_source_dsc" \
+        4f14b89a9463a540fd84a6718b8519a2297119b454ef547721015a9e9019ae9e "$qt_source_orig" \
+        d1a2621b1acb1606db7274ccdb96654564cea04af836c5b86da94e150714d16c "$qt_source_debian"
 }
-
-# qtbase_ja.qm comes from the build machine's qt6-translations-l10n, built from this source.
 qt_translations_package=qt6-translations
 qt_translations_version=6.4.2-1
 qt_translations_checksums() {
@@ -42,22 +34,16 @@ qt_translations_checksums() {
         "${qt_translations_package}_${qt_translations_version}.debian.tar.xz"
 }
 
-qt_source_verified() {
-    (cd "$1" && qt_source_checksums | sha256sum --check --quiet --status 2>/dev/null)
-}
-
 qt_source_fetch() {
     debian_source_fetch "$1" "$qt_source_package" "$qt_source_version" qt_source_checksums
 }
-
 qt_translations_fetch() {
     debian_source_fetch "$1" "$qt_translations_package" "$qt_translations_version" \
         qt_translations_checksums
 }
 
 # debian_source_fetch DIR PACKAGE VERSION CHECKSUMS: the source package's files into DIR, checked
-# against what the function CHECKSUMS prints (sha256sum -c input); nothing is fetched when DIR
-# holds them already.
+# against what the function CHECKSUMS prints; nothing is fetched when DIR holds them already.
 debian_source_fetch() {
     local dir="$1" package="$2" version="$3" checksums="$4" sudo=""
     mkdir -p "$dir"
@@ -84,19 +70,16 @@ debian_source_fetch() {
     fi
 }
 
-# dpkg-source checks the other two files against the .dsc's own checksums and applies
-# debian/patches/series.
+# dpkg-source checks the other two files against the .dsc and applies debian/patches/series.
 qt_source_unpack() {
-    local dir="$1" src="$2"
-    qt_source_verified "$dir" || {
-        echo "$dir: no verified $qt_source_dsc there; run fetch first" >&2
+    if ! (cd "$1" && qt_source_checksums | sha256sum --check --quiet --status 2>/dev/null); then
+        echo "$1: no verified $qt_source_dsc there; run fetch first" >&2
         return 1
-    }
-    dpkg-source --require-strong-checksums -x "$dir/$qt_source_dsc" "$src"
+    fi
+    dpkg-source --require-strong-checksums -x "$1/$qt_source_dsc" "$2"
 }
 
-# Exit 0 when a toolchain's PROVENANCE file names this source; otherwise print on stderr, in a few
-# words, what it names instead.
+# Exit 0 when a toolchain's PROVENANCE file names this source; else say on stderr what it names.
 qt_source_check_provenance() {
     local file="$1" package version dsc
     if [ ! -f "$file" ]; then
@@ -116,7 +99,6 @@ qt_source_check_provenance() {
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-    usage="usage: $0 fetch DIR | unpack DIR SRC | check-provenance FILE | fetch-translations DIR"
     case "${1:-} $#" in
         "fetch 2") qt_source_fetch "$2" >&2 ;;
         "fetch-translations 2") qt_translations_fetch "$2" >&2 ;;
@@ -128,7 +110,8 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
             }
             ;;
         *)
-            echo "$usage" >&2
+            echo "usage: $0 fetch DIR | unpack DIR SRC | check-provenance FILE" \
+                "| fetch-translations DIR" >&2
             exit 2
             ;;
     esac

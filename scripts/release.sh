@@ -1,17 +1,7 @@
 #!/usr/bin/env bash
-# Builds the release of the checked-out commit into dist/ (make release):
-#
-#   cipherloom_<v>-1_<arch>.deb, cipherloom-<v>-Linux.tar.gz     the Linux packages
-#   Cipherloom-<v>-win64.zip, Cipherloom-<v>-win64-setup.exe     the Windows packages
-#   cipherloom-<v>.tar.gz                                          the source of the commit
-#   qt-source/                 the Corresponding Source of the Qt the Windows packages carry
-#   cipherloom-<v>.cdx.json    the SBOM (CycloneDX 1.5)
-#   SIGNING.txt                whether and by whom the Windows programs are signed
-#   SHA256SUMS                 over all of the above
-#
-# The same commit gives the same bytes wherever and whenever it is built. A tree with changes
-# that are not committed is refused: the release is always a commit.
-#
+# Builds the release of the checked-out commit into dist/ (make release): the .deb and Linux
+# tarball, the Windows zip and installer, the source, Qt's Corresponding Source in qt-source/, the
+# SBOM, SIGNING.txt and SHA256SUMS; the same commit gives the same bytes (docs/packaging.md).
 # Environment: CIPHERLOOM_DIST (default dist/), JOBS (default 2); CIPHERLOOM_SIGN_PKCS12,
 # CIPHERLOOM_SIGN_PASSWORD_FILE and CIPHERLOOM_SIGN_TIMESTAMP_URL sign the Windows programs (see
 # scripts/authenticode-sign.sh); CIPHERLOOM_ALLOW_MISSING_SOURCE=1 goes on when a Debian source
@@ -34,8 +24,7 @@ umask 022
 export TZ=UTC LC_ALL=C.UTF-8
 unset LANGUAGE
 
-# --- The commit -------------------------------------------------------------------------------
-# Releases land in dist/, which is no source.
+# --- The commit: a tree with changes that are not committed is refused (dist/ is no source) ---
 outputs=(":(exclude)dist")
 case "$dist" in "$repo"/*) outputs+=(":(exclude)${dist#"$repo"/}") ;; esac
 changes="$(git status --porcelain --untracked-files=all -- . "${outputs[@]}")"
@@ -76,55 +65,46 @@ else
     say "no CIPHERLOOM_SIGN_PKCS12: the Windows programs are NOT signed (SmartScreen warns)"
 fi
 
-# --- Tools ------------------------------------------------------------------------------------
 "$repo/scripts/install-deps.sh" devscripts osslsigncode python3-jsonschema python3-debian \
     python3-license-expression strip-nondeterminism xz-utils
 qt_prefix="$("$repo/scripts/build-qt-mingw.sh")"
 
-stage_parent="$(dirname "$dist")"
-mkdir -p "$stage_parent"
-stage="$(mktemp -d "$stage_parent/.dist.XXXXXX")"
+mkdir -p "$(dirname "$dist")"
+stage="$(mktemp -d "$(dirname "$dist")/.dist.XXXXXX")"
 chmod 755 "$stage"
 trap 'rm -rf "$stage"' EXIT
 
-# Fresh build trees: a tree from an earlier commit would keep files made for that one, such as
-# rcc's resources, which carry SOURCE_DATE_EPOCH as the time of every file.
+# Fresh build trees: rcc's resources of an earlier commit carry that commit's time.
 rm -rf build/release-linux build/release-windows
 
-# --- Linux ------------------------------------------------------------------------------------
-# Debian's flags, as dpkg-buildflags gives them to every package: hardening (stack protector,
-# _FORTIFY_SOURCE=2, relro and now; PIE is the compiler's default) and -ffile-prefix-map for
-# this folder, without the builder's DEB_* variables or own buildflags.conf. CMake takes no
-# CPPFLAGS, so they join the compiler flags, as debhelper does. Debian's default compilers.
+# --- Linux: Debian's default compilers and the flags dpkg-buildflags gives every package -------
 (
     unset CC CXX
     eval "$(env -i PATH="$PATH" HOME=/nonexistent DEB_BUILD_MAINT_OPTIONS=hardening=+all \
         dpkg-buildflags --export=sh)"
+    # CMake takes no CPPFLAGS: they join the compiler flags, as debhelper does.
     export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
     nice -n 10 cmake --preset release-linux >/dev/null
     nice -n 10 cmake --build --preset release-linux --target cipherloom --parallel "$jobs"
     cd build/release-linux
     nice -n 10 cpack -G "DEB;TGZ" -B packages >/dev/null
 )
-# The version and home page of the project() in CMakeLists.txt, as the configure wrote them.
+# The version and home page of project(), as the configure wrote them.
 # shellcheck source=/dev/null
 source build/release-linux/release.env
 version="$CIPHERLOOM_VERSION"
 say "Cipherloom $version"
 linux=build/release-linux/packages
 cp "$linux"/cipherloom_"$version"-*.deb "$stage/"
-# CPack's tarball follows the file system's order and the packager's owner: packed again sorted,
-# root's, at the commit's time (and, as CPack does, without an entry for the top folder).
+# CPack's tarball, packed again sorted, root's, at the commit's time (no entry for the top folder).
 mkdir build/release-linux/tarball
 tar -xzf "$linux/cipherloom-$version-Linux.tar.gz" -C build/release-linux/tarball
 (cd build/release-linux/tarball && tar -cf - --sort=name --format=gnu \
     --mtime="@$SOURCE_DATE_EPOCH" --owner=root:0 --group=root:0 --mode=u=rwX,go=rX \
     "cipherloom-$version-Linux"/*) | gzip -9 -n >"$stage/cipherloom-$version-Linux.tar.gz"
-# The package as users get it: layout, control fields, lintian, hardening.
 ctest --test-dir build/release-linux -R '^packaging\.' --output-on-failure >&2
 
-# --- Windows ----------------------------------------------------------------------------------
-# The cross compiler takes its flags from the toolchain file only.
+# --- Windows: the cross compiler takes its flags from the toolchain file only ------------------
 (
     unset CC CXX CFLAGS CXXFLAGS CPPFLAGS LDFLAGS
     nice -n 10 cmake --preset release-windows >/dev/null
@@ -133,20 +113,14 @@ ctest --test-dir build/release-linux -R '^packaging\.' --output-on-failure >&2
     nice -n 10 cpack -G ZIP -B packages >/dev/null
     nice -n 10 cpack -G NSIS -B packages >/dev/null
 )
-windows=build/release-windows/packages
 zip="Cipherloom-$version-win64.zip"
 setup="Cipherloom-$version-win64-setup.exe"
-# CPack's zip has the same faults, and local times: strip-nondeterminism sorts it and sets times
-# (UTC), owners and modes.
-cp "$windows/$zip" "$stage/"
+cp "build/release-windows/packages/$zip" "build/release-windows/packages/$setup" "$stage/"
+# CPack's zip keeps the file system's order and local times.
 strip-nondeterminism --type zip --timestamp "$SOURCE_DATE_EPOCH" "$stage/$zip"
-cp "$windows/$setup" "$stage/"
 if [ -n "$signer" ]; then
     probe="$(mktemp -d)"
-    /usr/bin/python3 -c 'import sys, zipfile
-archive = zipfile.ZipFile(sys.argv[1])
-archive.extract(next(n for n in archive.namelist() if n.endswith("/cipherloom.exe")), sys.argv[2])
-' "$stage/$zip" "$probe"
+    /usr/bin/python3 -m zipfile -e "$stage/$zip" "$probe"
     for file in "$probe"/*/cipherloom.exe "$stage/$setup"; do
         osslsigncode extract-signature -in "$file" -out "$probe/signature" >/dev/null ||
             die "$(basename "$file") came out unsigned"
@@ -159,36 +133,28 @@ fi
 git -c core.autocrlf=false -c tar.umask=022 archive --format=tar \
     --prefix="cipherloom-$version/" "$commit" | gzip -9 -n >"$stage/cipherloom-$version.tar.gz"
 
-# The LGPL's Corresponding Source of the Qt in the Windows packages: Debian's source packages of
-# Qt Base and of Qt's translations, the script and the toolchain file that built that Qt, and
-# the record of that build. Downloads are kept beside the toolchain and checked every time.
+# The LGPL's Corresponding Source of the Qt in the Windows packages, downloads cached and checked.
 sources="${CIPHERLOOM_TOOLCHAIN_DIR:-$HOME/.cache/cipherloom}/sources"
 qt_source="$stage/qt-source"
 mkdir -p "$qt_source"
 missing=()
 # shellcheck source=scripts/qt-source.sh
 source "$repo/scripts/qt-source.sh"
-# copy_verified DIR CHECKSUMS: each file that matches its pin goes into qt-source/; the others
-# are noted as missing.
-copy_verified() {
-    local sum name
+# Each file that matches its pin goes into qt-source/; the others are noted as missing.
+for pair in "qt6-base qt_source" "qt6-translations qt_translations"; do
+    read -r package functions <<<"$pair"
+    "${functions}_fetch" "$sources/$package" >&2 || true
     while read -r sum name; do
-        if (cd "$1" && sha256sum --check --quiet --status <<<"$sum  $name" 2>/dev/null); then
-            cp "$1/$name" "$qt_source/"
+        if (cd "$sources/$package" && sha256sum -c --status <<<"$sum  $name") 2>/dev/null; then
+            cp "$sources/$package/$name" "$qt_source/"
         else
             missing+=("$name  $sum")
         fi
-    done < <("$2")
-}
-qt_source_fetch "$sources/qt6-base" >&2 || true
-copy_verified "$sources/qt6-base" qt_source_checksums
-qt_translations_fetch "$sources/qt6-translations" >&2 || true
-copy_verified "$sources/qt6-translations" qt_translations_checksums
+    done < <("${functions}_checksums")
+done
 cp scripts/build-qt-mingw.sh scripts/qt-source.sh "$qt_source/"
 for record in mingw-w64-toolchain.cmake PROVENANCE config.summary; do
-    if [ -f "$qt_prefix/$record" ]; then
-        cp "$qt_prefix/$record" "$qt_source/"
-    fi
+    [ ! -f "$qt_prefix/$record" ] || cp "$qt_prefix/$record" "$qt_source/"
 done
 if [ ${#missing[@]} -gt 0 ]; then
     [ "${CIPHERLOOM_ALLOW_MISSING_SOURCE:-}" = 1 ] ||
@@ -201,18 +167,13 @@ fi
 
 # --- SBOM, signatures, sums -------------------------------------------------------------------
 if [ -n "$signer" ]; then
-    {
-        echo "The Windows programs of this release are signed with Authenticode (SHA-256):"
-        echo "cipherloom.exe in $zip, $setup and the uninstaller it installs."
-        echo "$signer"
-        echo "Time stamp: ${CIPHERLOOM_SIGN_TIMESTAMP_URL:-none}"
-    } >"$stage/SIGNING.txt"
+    printf '%s\n' "The Windows programs of this release are signed with Authenticode (SHA-256):" \
+        "cipherloom.exe in $zip, $setup and the uninstaller it installs." "$signer" \
+        "Time stamp: ${CIPHERLOOM_SIGN_TIMESTAMP_URL:-none}" >"$stage/SIGNING.txt"
 else
-    {
-        echo "The Windows programs of this release are NOT signed: cipherloom.exe in $zip,"
-        echo "$setup and its uninstaller. Windows SmartScreen warns before it starts them;"
-        echo "check them against SHA256SUMS instead."
-    } >"$stage/SIGNING.txt"
+    printf '%s\n' "The Windows programs of this release are NOT signed: cipherloom.exe in $zip," \
+        "$setup and its uninstaller. Windows SmartScreen warns before it starts them;" \
+        "check them against SHA256SUMS instead." >"$stage/SIGNING.txt"
 fi
 /usr/bin/python3 "$repo/scripts/make-sbom.py" --dist "$stage" --version "$version" \
     --commit "$commit" --homepage "$CIPHERLOOM_HOMEPAGE" \

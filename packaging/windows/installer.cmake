@@ -15,30 +15,24 @@ set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_MUI_ICON ${CIPHERLOOM_ICO_FILE})
 set(CPACK_NSIS_MUI_UNIICON ${CIPHERLOOM_ICO_FILE})
-# The program's own look instead of NSIS's: pictures made from its icon (make-installer-images.py),
-# the header's on the right, and its name and version where NSIS names itself. Those two are in
-# CPACK_NSIS_DEFINES below: CPACK_NSIS_BRANDING_TEXT always adds /TRIMLEFT, which makensis
-# refuses on any host but Windows.
+# The program's own pictures (make-installer-images.py), the header's on the right.
 set(CPACK_NSIS_MUI_WELCOMEFINISHPAGE_BITMAP ${CMAKE_CURRENT_LIST_DIR}/installer-welcome.bmp)
 set(CPACK_NSIS_MUI_HEADERIMAGE ${CMAKE_CURRENT_LIST_DIR}/installer-header.bmp)
-# The licence page wraps its text itself; LICENSE is wrapped for a terminal, which would break
-# every line in two there. It gets one line per paragraph, with Windows line ends.
+# The licence page wraps its text itself: LICENSE with one line per paragraph and Windows line ends.
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence_text)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
 string(REGEX REPLACE "([^\n])\n([^\n])" "\\1 \\2" licence_text "${licence_text}")
 string(REPLACE "\n" "\r\n" licence_text "${licence_text}")
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE-installer.txt "${licence_text}")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE-installer.txt)
-# Apps & features shows the program's own icon.
 set(CPACK_NSIS_INSTALLED_ICON_NAME ${CIPHERLOOM_EXECUTABLE}.exe)
 set(CPACK_NSIS_URL_INFO_ABOUT ${PROJECT_HOMEPAGE_URL})
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
-# A 64-bit installer for a 64-bit program: it writes to the 64-bit registry view, and it runs
-# where only 64-bit Windows programs can (Debian's wine64 without wine32). amd64 stubs are
-# Unicode only, so the Japanese texts (chosen when Windows runs in Japanese) show on any code page.
-# The uninstaller removes the per-vendor key it leaves empty, so nothing of the program remains.
-# CPack writes this into CPackConfig.cmake unescaped: the backslash is doubled for that.
+# A 64-bit Unicode installer (64-bit registry view, runs on wine64 alone, Japanese texts on any
+# code page), named after the program (CPACK_NSIS_BRANDING_TEXT adds /TRIMLEFT, which makensis
+# refuses but on Windows); the uninstaller removes the vendor key it leaves empty. CPack writes
+# this into CPackConfig.cmake unescaped: the backslash is doubled for that.
 string(JOIN "\n" CPACK_NSIS_DEFINES
     "Target amd64-unicode"
     "BrandingText '${PROJECT_NAME} ${PROJECT_VERSION}'"
@@ -48,9 +42,7 @@ string(JOIN "\n" CPACK_NSIS_DEFINES
     "FunctionEnd")
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 
-# A short Japanese readme beside the program, kept as UTF-8 with LF like every text here. Notepad
-# gets a byte-order mark and CRLF: before Windows 10 1903 it took UTF-8 without the mark for the
-# ANSI code page, and before 1809 it ran LF-ended lines together.
+# README-ja.txt, kept as UTF-8 with LF, gets a byte-order mark and CRLF for older Notepads.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/README-ja.txt.in README-ja.txt.lf @ONLY)
 file(READ ${CMAKE_CURRENT_BINARY_DIR}/README-ja.txt.lf readme_text)
 string(REPLACE "\n" "\r\n" readme_text "${readme_text}")
@@ -63,11 +55,9 @@ set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/cipherloom.rc TARGET_DIRECTORY c
     APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/cipherloom.manifest)
 target_link_options(cipherloom PRIVATE $<$<CXX_COMPILER_ID:MSVC>:/MANIFEST:NO>)
 
-# --- Signing and reproducible staging ------------------------------------------------------------
-# Before packing, cpack_windows_staging.cmake signs the program (when CIPHERLOOM_SIGN_PKCS12 names
-# a key, see scripts/authenticode-sign.sh) and takes build times and file-system order out of the
-# staged files. makensis signs the uninstaller it writes and then the installer the same way; a
-# failed signature stops it. Without a key the script does nothing.
+# Before packing, cpack_windows_staging.cmake signs the program (see scripts/authenticode-sign.sh)
+# and makes the staged files reproducible; makensis signs the uninstaller and the installer, and a
+# failed signature stops it. Without a key nothing is signed.
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack_windows_staging.cmake)
 set(CPACK_CIPHERLOOM_SIGN_SCRIPT ${PROJECT_SOURCE_DIR}/scripts/authenticode-sign.sh)
 set(CPACK_CIPHERLOOM_SIGNED_CACHE ${CMAKE_BINARY_DIR}/signed)

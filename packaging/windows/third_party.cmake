@@ -1,7 +1,6 @@
 # THIRD-PARTY-NOTICES.txt and licenses/ for the zip and the installer, and
-# ${CMAKE_BINARY_DIR}/third-party/inventory.json, the same components for the SBOM. Written at
-# build time by third_party.py from the Qt toolchain's records and dpkg's, so they follow the
-# DLLs that mingw_runtime.cmake ships (third_party_files) and the packages they came from.
+# third-party/inventory.json for the SBOM, written at build time by third_party.py from the Qt
+# toolchain's records and dpkg's about the files mingw_runtime.cmake lists.
 option(CIPHERLOOM_WINDOWS_PACKAGES "Require the notices the Windows packages carry" ON)
 get_filename_component(qt_prefix ${Qt6_DIR}/../../.. ABSOLUTE)
 if(NOT EXISTS ${qt_prefix}/PROVENANCE OR NOT EXISTS ${qt_prefix}/config.summary
@@ -18,14 +17,11 @@ endif()
 # Debian's own python3 carries python3-debian and python3-license-expression.
 find_program(CIPHERLOOM_DEBIAN_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 
-# The uninstaller is one of makensis's stubs, the one for the compressor and target that
-# installer.cmake chooses.
+# The uninstaller is makensis's stub for the compressor and target installer.cmake chooses.
 find_program(CIPHERLOOM_MAKENSIS makensis)
-if(CIPHERLOOM_MAKENSIS)
-    get_filename_component(nsis_prefix ${CIPHERLOOM_MAKENSIS} DIRECTORY)
-    find_file(CIPHERLOOM_NSIS_STUB lzma_solid-amd64-unicode
-        PATHS ${nsis_prefix}/../share/nsis/Stubs NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-endif()
+get_filename_component(nsis_bin "${CIPHERLOOM_MAKENSIS}" DIRECTORY)
+find_file(CIPHERLOOM_NSIS_STUB lzma_solid-amd64-unicode
+    PATHS ${nsis_bin}/../share/nsis/Stubs NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 if(CIPHERLOOM_NSIS_STUB)
     list(APPEND third_party_files "Uninstall.exe=${CIPHERLOOM_NSIS_STUB}")
 endif()
@@ -35,26 +31,18 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=crt2.o
     OUTPUT_VARIABLE crt_object OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 
 set(third_party_dir ${CMAKE_BINARY_DIR}/third-party)
-set(file_args "")
-set(file_sources "")
-foreach(entry IN LISTS third_party_files)
-    list(APPEND file_args --file ${entry})
-    string(REGEX REPLACE "^[^=]*=" "" source "${entry}")
-    list(APPEND file_sources ${source})
-endforeach()
-foreach(source IN LISTS third_party_compiled)
-    list(APPEND file_args --compiled ${source})
-    list(APPEND file_sources ${source})
-endforeach()
+list(TRANSFORM third_party_files PREPEND --file= OUTPUT_VARIABLE file_args)
+list(TRANSFORM third_party_compiled PREPEND --compiled= OUTPUT_VARIABLE compiled_args)
+list(TRANSFORM third_party_files REPLACE "^[^=]*=" "" OUTPUT_VARIABLE file_sources)
 add_custom_command(
     OUTPUT ${third_party_dir}/THIRD-PARTY-NOTICES.txt ${third_party_dir}/inventory.json
     COMMAND ${CIPHERLOOM_DEBIAN_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/third_party.py
         --qt-prefix ${qt_prefix} --output ${third_party_dir}
         --product ${PROJECT_NAME} --version ${PROJECT_VERSION} --homepage ${PROJECT_HOMEPAGE_URL}
-        --program $<TARGET_FILE_NAME:cipherloom> --crt ${crt_object} ${file_args}
+        --program $<TARGET_FILE_NAME:cipherloom> --crt ${crt_object} ${file_args} ${compiled_args}
     # dpkg's status changes when a package the notices describe is upgraded.
     DEPENDS ${CMAKE_CURRENT_LIST_DIR}/third_party.py ${qt_prefix}/PROVENANCE
-        ${qt_prefix}/config.summary ${file_sources} /var/lib/dpkg/status
+        ${qt_prefix}/config.summary ${file_sources} ${third_party_compiled} /var/lib/dpkg/status
     COMMENT "Writing the third-party notices of the Windows packages"
     VERBATIM)
 add_custom_target(cipherloom_third_party ALL

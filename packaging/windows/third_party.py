@@ -1,20 +1,8 @@
 #!/usr/bin/python3
 """Writes what the Windows packages owe the software they carry: THIRD-PARTY-NOTICES.txt, the
-licence texts in licenses/, and inventory.json, the same components for machines.
-
-Nothing here is a list of versions or licences: they come from the build machine. Qt's from the
-toolchain that scripts/build-qt-mingw.sh provides (PROVENANCE, config.summary, the installed
-headers and the attribution records of the source), the rest from dpkg: which package each file
-came from, its version, its source package and its copyright file.
-
-    third_party.py --qt-prefix DIR --output DIR --product NAME --version V --homepage URL
-                   --crt FILE --program FILE [--file PACKAGED=PATH ...] [--compiled PATH ...]
-
---file names a third-party file the packages ship (the path in the package, then where it comes
-from); --compiled one that is linked or embedded into the program (a static Qt library or plugin,
-a runtime archive, a translation); --crt is an object of the MinGW runtime that the compiler links
-into every program.
-"""
+licence texts in licenses/ and inventory.json, all read from the build machine (the Qt toolchain's
+records and dpkg's); see docs/packaging.md. --file PACKAGED=PATH is a shipped file, --compiled one
+linked into the program, --crt the MinGW runtime's start-up object."""
 import argparse
 import collections
 import json
@@ -25,6 +13,7 @@ import shutil
 import subprocess
 import sys
 import textwrap
+import types
 
 import license_expression
 from debian.copyright import Copyright, NotMachineReadableError
@@ -45,8 +34,8 @@ DEBIAN_NAMES = {
 }
 # Copyright files that are not machine-readable: the licence their prose states.
 PROSE_LICENCES = {"gcc-mingw-w64": "GPL-3.0-or-later WITH GCC-exception-3.1"}
-# What each file Debian provides is, and which folders of its upstream source it is built from
-# (picks the stanzas of a machine-readable copyright file; without, its "Files: *" stanza).
+# What each file from Debian is, and the folders of its upstream source that pick the stanzas of
+# its copyright file (none: the "Files: *" stanza).
 PIECES = {
     "libstdc++-6.dll": ("GCC C++ runtime library (libstdc++)", []),
     "libgcc_s_seh-1.dll": ("GCC runtime library (libgcc)", []),
@@ -65,13 +54,13 @@ FOREIGN = re.compile(r"\b(macOS|iOS|Android|WebAssembly|Unix|Linux|XCB|Wayland|Q
 SUMMARY_ALIASES = {"harfbuzzng": "harfbuzz", "blake2": "b2"}
 
 
+def fail(message):
+    sys.exit(f"third_party.py: {message}")
+
+
 def unit(name):
     """A Qt library or plugin by its name alone, DLL or static: Qt6Gui.dll, libQt6Gui.a: qt6gui."""
     return re.sub(r"^lib|\.(dll|a)$", "", pathlib.PurePath(name).name.lower())
-
-
-def fail(message):
-    sys.exit(f"third_party.py: {message}")
 
 
 def key(text):
@@ -83,7 +72,10 @@ def library_key(text):
     return SUMMARY_ALIASES.get(normal, normal)
 
 
-# --- Licence expressions -------------------------------------------------------------------------
+def upstream_version(version):
+    return re.sub(r"^\d+:|[+~-].*$", "", version)
+
+
 def spdx_id(key, debian):
     """One licence name as an SPDX identifier: names that are none ("ICC License") become a
     LicenseRef-, and so do Debian's own names ("Lucent") but those it shares with SPDX."""
@@ -103,16 +95,6 @@ def spdx_id(key, debian):
     return word
 
 
-class SpdxIds:
-    """A render() template for license_expression that writes each name as spdx_id() does."""
-
-    def __init__(self, debian):
-        self.debian = debian
-
-    def format(self, symbol):
-        return spdx_id(symbol.key, self.debian)
-
-
 def spdx(expression, debian=False):
     """An SPDX expression from an attribution's LicenseId or a Debian licence field."""
     expression = re.sub(r"\bwith (\S+) exception\b", r"WITH \1-exception", expression, flags=re.I)
@@ -122,11 +104,8 @@ def spdx(expression, debian=False):
             re.sub(r"^\s*(and|or)\s+(.*)", r" \1 (\2)", part, flags=re.I) for part in rest)
     # Characters no licence key may hold (MIT/X11) become a hyphen, as in a LicenseRef-.
     parsed = LICENSING.parse(re.sub(r"[^-:\w\s.+()]", "-", expression))
-    return "" if parsed is None else parsed.render(SpdxIds(debian))
-
-
-def identifiers(expression):
-    return LICENSING.license_keys(expression) if expression else []
+    template = types.SimpleNamespace(format=lambda symbol: spdx_id(symbol.key, debian))
+    return "" if parsed is None else parsed.render(template)
 
 
 def join_and(expressions):
@@ -136,35 +115,34 @@ def join_and(expressions):
     return " AND ".join(f"({e})" if " OR " in e else e for e in unique)
 
 
-# --- Reading the build machine ----------------------------------------------------------------
 def run(*argv):
     return subprocess.run(argv, capture_output=True, text=True, check=True).stdout
 
 
 def debian_package(path):
     """The installed Debian package a file belongs to, with its versions and copyright file."""
-    real = pathlib.Path(path).resolve()
     try:
-        owner = run("dpkg-query", "-S", str(real)).split(":", 1)[0]
+        owner = run("dpkg-query", "-S", str(pathlib.Path(path).resolve())).split(":", 1)[0]
     except subprocess.CalledProcessError:
         fail(f"{path} belongs to no Debian package: cannot tell its licence")
     fields = ("Package", "Version", "source:Package", "source:Version", "Homepage", "Built-Using")
     values = run("dpkg-query", "-W", "-f", "\t".join(f"${{{f}}}" for f in fields), owner)
-    info = dict(zip(fields, values.split("\t")))
-    info["copyright"] = pathlib.Path("/usr/share/doc", owner, "copyright")
+    info = dict(zip(fields, values.split("\t")), copyright=copyright_file(owner))
     if not info["copyright"].is_file():
         fail(f"{info['copyright']} is missing")
     return info
 
 
+def copyright_file(package):
+    return pathlib.Path("/usr/share/doc", package, "copyright")
+
+
 def source_package_copyright(source):
     """The copyright file of any installed binary package built from a source package."""
     listing = run("dpkg-query", "-W", "-f", "${Package}\t${source:Package}\t${db:Status-Abbrev}\n")
-    for line in sorted(listing.splitlines()):
-        package, origin, status = line.split("\t")
-        copyright_file = pathlib.Path("/usr/share/doc", package, "copyright")
-        if origin == source and status.startswith("ii") and copyright_file.is_file():
-            return copyright_file
+    for package, origin, status in sorted(line.split("\t") for line in listing.splitlines()):
+        if origin == source and status.startswith("ii") and copyright_file(package).is_file():
+            return copyright_file(package)
     fail(f"no package built from {source} is installed: its copyright file is needed")
 
 
@@ -177,13 +155,12 @@ def read_dep5(path):
         return None
 
 
-def dep5_terms(copyright_file, parts):
+def dep5_terms(copyright, parts):
     """Licence and copyright lines of the stanzas that cover the given source folders."""
-    stanzas = list(copyright_file.all_files_paragraphs())
     chosen = []
     for part in parts or [""]:
-        chosen += filter(None, [copyright_file.find_files_paragraph(part + "x")])
-        chosen += [s for s in stanzas if part and any(
+        chosen += filter(None, [copyright.find_files_paragraph(part + "x")])
+        chosen += [s for s in copyright.all_files_paragraphs() if part and any(
             pattern.startswith(part) and "test" not in pattern for pattern in s.files)]
     licence = join_and(spdx(s.license.synopsis, debian=True) for s in chosen)
     lines = [line.strip() for s in chosen for line in s.copyright.splitlines()]
@@ -204,11 +181,8 @@ def prose_copyright(path):
 def read_summary(path):
     """config.summary as entries with label, value (None for a heading), parent and children."""
     entries, stack = [], []
-    for line in path.read_text().splitlines():
-        text = line.strip()
-        if not text:
-            continue
-        indent = len(line) - len(line.lstrip(" "))
+    for line in filter(str.strip, path.read_text().splitlines()):
+        text, indent = line.strip(), len(line) - len(line.lstrip(" "))
         dotted = re.fullmatch(r"(.+?)(?: \.+ | {2,})(\S.*)", text)
         if dotted:
             label, value = dotted.groups()
@@ -233,16 +207,6 @@ def is_off(entry):
     return entry["value"] == "no"
 
 
-def read_attributions(root):
-    """Every record of every qt_attribution.json (lenient: Qt's files hold raw line breaks and
-    repeat keys, of which the last counts), with the source folder it describes."""
-    for path in sorted(root.rglob("qt_attribution.json")):
-        data = json.loads(path.read_text(encoding="utf-8"), strict=False)
-        for record in data if isinstance(data, list) else [data]:
-            yield path.parent.relative_to(root), record
-
-
-# --- The components ----------------------------------------------------------------------------
 class Inventory:
     def __init__(self, args):
         self.args = args
@@ -251,7 +215,7 @@ class Inventory:
         self.components, self.not_shipped = [], []
         self.shipped = {posixpath.normpath(packaged): path for packaged, path in
                         (item.split("=", 1) for item in args.file)}
-        self.compiled = list(args.compiled)
+        self.compiled = args.compiled
         self.provenance = dict(line.split(": ", 1) for line in
                                (self.qt / "PROVENANCE").read_text().splitlines() if ": " in line)
 
@@ -267,39 +231,39 @@ class Inventory:
         base = re.sub(r"-(only|or-later)$", "", identifier)
         if re.fullmatch(r"L?GPL-\d\.\d", base):
             candidates.append(COMMON_LICENSES / re.sub(r"\.0$", "", base))
-        for candidate in candidates:
-            if candidate.is_file():
-                return self.copy(candidate, f"licenses/{identifier}.txt")
-        return None
+        found = next((c for c in candidates if c.is_file()), None)
+        return found and self.copy(found, f"licenses/{identifier}.txt")
 
     def add(self, name, version, licence, copyright_lines, own_files, source, files=(),
-            compiled_into=(), deliverables=("zip", "installer")):
+            compiled_into=()):
         texts = {}
-        for identifier in identifiers(licence):
-            paths = list(own_files)
+        for identifier in LICENSING.license_keys(licence) if licence else []:
             standard = None if identifier == PUBLIC_DOMAIN else self.standard_text(identifier)
-            paths += [standard] if standard else []
-            if not paths and identifier != PUBLIC_DOMAIN:
+            texts[identifier] = list(own_files) + ([standard] if standard else [])
+            if not texts[identifier] and identifier != PUBLIC_DOMAIN:
                 fail(f"{name}: no text for {identifier}")
-            texts[identifier] = paths
         self.components.append({
             "name": name, "version": version, "spdx_license": licence,
             "copyright": copyright_lines, "files": sorted(files),
             "compiled_into": sorted(compiled_into), "license_texts": texts,
             "license_files": sorted({p for paths in texts.values() for p in paths}),
-            "source": source, "deliverables": list(deliverables)})
+            "source": source,
+            "deliverables": ["installer"] if "Uninstall.exe" in files else ["zip", "installer"]})
 
-    # Qt itself, then what its DLLs carry compiled in.
+    def in_qt(self, path):
+        return pathlib.Path(path).resolve().is_relative_to(self.qt.resolve())
+
     def add_qt(self):
+        """Qt itself, then what its libraries carry compiled in."""
         qt_files = {rel: path for rel, path in self.shipped.items() if self.in_qt(path)}
+        qt_compiled = [p for p in self.compiled if self.in_qt(p)]
         # Where each Qt library and plugin ends up: its own DLL, or the program it is linked into.
         self.units = {unit(rel): rel for rel in qt_files}
-        self.units |= {unit(path): self.args.program for path in self.compiled if self.in_qt(path)}
+        self.units |= {unit(path): self.args.program for path in qt_compiled}
         source, version = self.provenance["source-package"], self.provenance["source-version"]
-        upstream = re.sub(r"^\d+:|[+~-].*$", "", version)
         # The licence the module headers state, less the commercial one nobody here holds.
         headers = collections.Counter()
-        for path in list(qt_files.values()) + [p for p in self.compiled if self.in_qt(p)]:
+        for path in list(qt_files.values()) + qt_compiled:
             module = re.fullmatch(r"(?:lib)?Qt6(\w+)\.(?:dll|a)", pathlib.Path(path).name)
             for header in (self.qt / "include" / f"Qt{module[1]}").glob("*.h") if module else []:
                 headers.update(re.findall(r"SPDX-License-Identifier: (.+)", header.read_text()))
@@ -311,29 +275,13 @@ class Inventory:
         own = self.copy(debian_copyright, f"licenses/debian/{source}/copyright")
         origin = {"debian_source_package": source, "debian_version": version,
                   "homepage": "https://www.qt.io/"}
-        self.add("Qt", upstream, licence, copyright_lines, [own], origin, files=qt_files,
-                 compiled_into=[self.args.program] if self.compiled else [])
+        self.add("Qt", upstream_version(version), licence, copyright_lines, [own], origin,
+                 files=qt_files, compiled_into=[self.args.program] if self.compiled else [])
         self.add_attributions(origin)
 
-    def in_qt(self, path):
-        return pathlib.Path(path).resolve().is_relative_to(self.qt.resolve())
-
     def placement(self, folder, record, off, system):
-        """The shipped file a record's code is compiled into, or None and why it is not.
-
-        A record counts when all of these hold, else it is left out:
-        - it is part of a library: not of the build system (cmake/) nor of tools (QtParts);
-        - its QtUsage names no platform or processor but Windows on x86 ("Used on most Unix
-          platforms", "Used in Qt GUI on ARM NEON", "Used for WebAssembly platform");
-        - no folder on its path is named after a feature config.summary reports off (src/dbus,
-          src/network, src/gui/vulkan, src/gui/opengl, src/3rdparty/VulkanMemoryAllocator);
-        - a bundled library (src/3rdparty/X) that config.summary knows ("Using system X") is on
-          and not taken from the system;
-        - the library it ends up in is shipped, as a DLL or inside the program: the plugin its
-          QtUsage names where this Qt has that plugin ("the qjpeg image plugin"; PNG is built
-          into Qt Gui, there is no qpng), else the library of its QDocModule (qtcore: Qt6Core),
-          so Qt Test and Qt Network records drop out.
-        """
+        """The shipped file a record's code is compiled into, or None and why it is not (the
+        rules are in docs/packaging.md, "Third-party notices")."""
         usage = record.get("QtUsage", "")
         if folder.parts[0] == "cmake" or "libs" not in record.get("QtParts", ["libs"]):
             return None, "build tool, in no library"
@@ -350,6 +298,7 @@ class Inventory:
             return None, "taken from the system"
         if switch and switch["parent"] and switch["parent"]["value"] not in (None, "yes"):
             return None, "off in this build"
+        # The plugin its QtUsage names where this Qt has that plugin, else its QDocModule's library.
         plugin = re.search(r"\b(q[a-z0-9]+) (?:\w+ )?plugin\b", usage)
         plugins = (self.qt / "plugins").glob("*/*") if plugin else []
         if plugin and any(unit(path) == plugin[1] for path in plugins):
@@ -372,31 +321,34 @@ class Inventory:
         system = {library_key(e["label"][len("Using system "):]): e for e in summary
                   if e["label"].startswith("Using system ")}
         root = self.qt / "licenses/attribution"
-        for folder, record in read_attributions(root):
+        # Qt's files hold raw line breaks (strict=False) and repeat keys, of which the last counts.
+        records = []
+        for path in sorted(root.rglob("qt_attribution.json")):
+            data = json.loads(path.read_text(encoding="utf-8"), strict=False)
+            records += [(path.parent.relative_to(root), r) for r in
+                        (data if isinstance(data, list) else [data])]
+        for folder, record in records:
             target, reason = self.placement(folder, record, off, system)
             name = record.get("Name", record["Id"])
             if not target:
                 self.not_shipped.append({"name": name, "path": str(folder), "reason": reason})
                 continue
             own = []
-            for listed in record.get("LicenseFiles", []) + [record.get("LicenseFile"),
-                                                            record.get("CopyrightFile")]:
-                if not listed:
-                    continue
+            for listed in filter(None, record.get("LicenseFiles", []) + [
+                    record.get("LicenseFile"), record.get("CopyrightFile")]):
                 path = (root / folder / listed).resolve()
                 if not path.is_file():
                     fail(f"{folder}: {listed}, named by {name}, is missing")
                 own.append(self.copy(path, f"licenses/qtbase/{path.relative_to(root.resolve())}"))
             licence = spdx(record.get("LicenseId") or record["License"])
             lines = [line.strip() for line in record.get("Copyright", "").splitlines()]
-            source = dict(origin, path_in_source=str(folder),
-                          homepage=record.get("Homepage", ""),
+            source = dict(origin, path_in_source=str(folder), homepage=record.get("Homepage", ""),
                           download=record.get("DownloadLocation", ""))
-            self.add(name, record.get("Version"), licence, [line for line in lines if line],
-                     own, source, compiled_into=[target])
+            self.add(name, record.get("Version"), licence, [line for line in lines if line], own,
+                     source, compiled_into=[target])
 
-    # The files Debian's packages provide, and the MinGW runtime inside every program.
     def add_debian(self, packaged, path, piece, compiled_into=()):
+        """A file Debian's packages provide, or the MinGW runtime inside every program."""
         info = debian_package(path)
         name, parts = PIECES.get(piece, (f"{piece} (Debian package {info['Package']})", []))
         source = info["source:Package"]
@@ -413,35 +365,29 @@ class Inventory:
                   "debian_binary_version": info["Version"], "homepage": info["Homepage"]}
         if info["Built-Using"]:
             origin["built_using"] = info["Built-Using"]
-        upstream = re.sub(r"^\d+:|[+~-].*$", "", info["Version"])
-        deliverables = ["installer"] if packaged == "Uninstall.exe" else ["zip", "installer"]
-        self.add(name, upstream, licence, lines, [own], origin,
-                 files=[packaged] if packaged else [], compiled_into=compiled_into,
-                 deliverables=deliverables)
+        self.add(name, upstream_version(info["Version"]), licence, lines, [own], origin,
+                 files=[packaged] if packaged else [], compiled_into=compiled_into)
 
     def build(self):
-        if (self.out / "licenses").exists():
-            shutil.rmtree(self.out / "licenses")
+        shutil.rmtree(self.out / "licenses", ignore_errors=True)
         self.add_qt()
         for packaged, path in sorted(self.shipped.items()):
             if not self.in_qt(path):
                 self.add_debian(packaged, path, pathlib.Path(packaged).name)
         for path in sorted(p for p in self.compiled if not self.in_qt(p)):
-            self.add_debian(None, path, pathlib.Path(path).name,
-                            compiled_into=[self.args.program])
+            self.add_debian(None, path, pathlib.Path(path).name, [self.args.program])
         programs = [self.args.program] + [p for p in self.shipped if p.endswith(".dll")]
-        self.add_debian(None, self.args.crt, "crt", compiled_into=programs)
+        self.add_debian(None, self.args.crt, "crt", programs)
 
 
-# --- Writing -----------------------------------------------------------------------------------
 def source_files(package, version):
     upstream = re.sub(r"^\d+:|-[^-]*$", "", version)
     return [f"{package}_{version}.dsc", f"{package}_{upstream}.orig.tar.xz",
             f"{package}_{version}.debian.tar.xz"]
 
 
-def wrap(text, indent="", hanging="    "):
-    return textwrap.fill(text, WIDTH, initial_indent=indent, subsequent_indent=indent + hanging,
+def wrap(text, indent=""):
+    return textwrap.fill(text, WIDTH, initial_indent=indent, subsequent_indent=indent + "    ",
                          break_long_words=False, break_on_hyphens=False)
 
 
@@ -478,15 +424,10 @@ def wrap_options(configure):
             words[-1] += " " + word
         else:
             words.append(word)
-    words = [f'"{w}"' if " " in w else w for w in words]
-    lines, line = [], ""
-    for word in words:
-        if line and len(line) + len(word) + 1 > WIDTH - 10:
-            lines.append(line)
-            line = word
-        else:
-            line = f"{line} {word}".strip()
-    lines.append(line)
+    # Spaces inside a quoted word are no place to break the line.
+    text = " ".join(f'"{w}"'.replace(" ", "\0") if " " in w else w for w in words)
+    lines = [line.replace("\0", " ") for line in textwrap.wrap(
+        text, WIDTH - 10, break_long_words=False, break_on_hyphens=False)]
     return [f"      {line} \\" for line in lines[:-1]] + [f"      {lines[-1]}"]
 
 
