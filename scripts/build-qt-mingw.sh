@@ -1,18 +1,10 @@
 #!/usr/bin/env bash
-# Provides Qt 6.4.2 (Core, Gui, Widgets, Test) for 64-bit Windows, cross-built with MinGW-w64 from
-# Debian's qt6-base source with Debian's patches applied, in a cache outside the build tree, and
-# prints its path. Does nothing when it is already there and says it came from that source and
-# these options.
-#
-#   scripts/build-qt-mingw.sh [--shared] [ARCHIVE | --from-source]
-#
-# By default a static Qt, for the one-file program the packages ship; --shared the DLL build it
-# is compared against (bench/windows-size-and-startup.sh). With ARCHIVE (or
-# CIPHERLOOM_QT_MINGW_ARCHIVE, or ../shared/windows/<name>.tar.xz beside the repository) it unpacks
-# that prebuilt Qt, but only one whose SHA-256 is pinned below and whose PROVENANCE names the pinned
-# source and options; any other is refused. Otherwise, or with --from-source, it builds Qt from that
-# source (scripts/qt-source.sh), 20 to 90 minutes on two cores.
-# CIPHERLOOM_TOOLCHAIN_DIR chooses the cache (default ~/.cache/cipherloom).
+# Provides Qt 6.4.2 for 64-bit Windows, cross-built with MinGW-w64 from Debian's qt6-base source,
+# in a cache outside the build tree (CIPHERLOOM_TOOLCHAIN_DIR, default ~/.cache/cipherloom), and
+# prints its path.   scripts/build-qt-mingw.sh [--shared] [ARCHIVE | --from-source]
+# Static by default; --shared is the DLL build the benchmarks compare against. A prebuilt ARCHIVE
+# (or CIPHERLOOM_QT_MINGW_ARCHIVE, or ../shared/windows/) is used only when its SHA-256 is pinned
+# below and its PROVENANCE names the same source and options (docs/packaging.md).
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -38,10 +30,8 @@ if [ -n "$shared" ]; then
 else
     name="qt-${qt_version}-mingw-w64-static"
     archive_sha256s=()
-    # Small and whole: the MinGW runtime inside, size over speed, a section per function so the
-    # program's link keeps only what it calls, and none of the features below, which the program
-    # never uses (docs/packaging.md says why each may go and why some must stay).
-    # direct2d stays on: the DirectWrite font database the platform plugin uses lives under it.
+    # The MinGW runtime inside, size over speed, a section per function, and none of the
+    # features the program never uses (docs/packaging.md says why each may go or must stay).
     configure_options=(
         -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DFEATURE_static_runtime=ON
         -DFEATURE_optimize_size=ON -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF
