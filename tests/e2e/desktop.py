@@ -7,7 +7,6 @@ clipboard (xclip), and the program under test. As a script it answers the shell 
 import json
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -20,6 +19,11 @@ TITLE = "Cipherloom"
 
 class Failure(Exception):
     pass
+
+
+def check(condition, failure):
+    if not condition:
+        raise Failure(failure)
 
 
 def wait_for(what, probe, timeout=TIMEOUT_S):
@@ -68,13 +72,11 @@ class Program:
     the program stopped, if still running, on the way out."""
 
     def __init__(self, binary, **env):
-        self.work = tempfile.mkdtemp(prefix="cipherloom-e2e-")
-        self.stderr = os.path.join(self.work, "stderr")
         env = dict(os.environ, **env)
         env.pop("QT_QPA_PLATFORM", None)
-        with open(self.stderr, "w", encoding="utf-8") as stderr:
-            self.process = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL,
-                                            stderr=stderr)
+        self.stderr = tempfile.TemporaryFile("w+", encoding="utf-8", errors="replace")
+        self.process = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL,
+                                        stderr=self.stderr)
         self.pid = self.process.pid
 
     def __enter__(self):
@@ -86,18 +88,18 @@ class Program:
     def exit_with_alt_x(self, window):
         press(window, "alt+x")
         wait_for("the program did not end after Alt+X", lambda: self.process.poll() is not None)
-        if self.process.returncode != 0:
-            raise Failure(f"the program ended with status {self.process.returncode}")
+        check(self.process.returncode == 0,
+              f"the program ended with status {self.process.returncode}")
 
     def __exit__(self, kind, failure, trace):
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
         if kind is Failure:
-            with open(self.stderr, encoding="utf-8", errors="replace") as stderr:
-                for line in stderr.readlines()[-40:]:
-                    print(f"  app stderr: {line.rstrip()}", file=sys.stderr)
-        shutil.rmtree(self.work, ignore_errors=True)
+            self.stderr.seek(0)
+            for line in self.stderr.readlines()[-40:]:
+                print(f"  app stderr: {line.rstrip()}", file=sys.stderr)
+        self.stderr.close()
 
 
 def run(name, scenario):

@@ -1,7 +1,7 @@
-#!/usr/bin/python3
+#!/usr/bin/python3 -B
 """Other processes of the user cannot look into the running program.
 
-Run on an X server: session.sh --x-server /usr/bin/python3 process_protection.py BINARY
+Run on an X server: session.sh --x-server /usr/bin/python3 -B process_protection.py BINARY
 A parent of the same, unprivileged user, with core files allowed, starts the real program: its
 core-file limit must be 0, the parent can neither ptrace it nor open /proc/<pid>/mem, and Enter
 still puts a password on the clipboard. As root it reruns itself as nobody, since root could read
@@ -18,7 +18,7 @@ import subprocess
 import sys
 import tempfile
 
-from desktop import Failure, Program, TIMEOUT_S, password_on_clipboard, press, run, wait_for
+from desktop import TIMEOUT_S, Program, check, password_on_clipboard, press, run, wait_for
 
 SKIP_STATUS = 77
 NOBODY = 65534
@@ -86,8 +86,8 @@ def core_limit(pid):
 def scenario(argv):
     if os.getuid() == 0:
         return drop_to_nobody(argv[0])
-    if resource.getrlimit(resource.RLIMIT_CORE)[0] == 0:
-        raise Failure("core files are off in the parent already: the limit check would prove nothing")
+    check(resource.getrlimit(resource.RLIMIT_CORE)[0] != 0,
+          "core files are off in the parent already: the limit check would prove nothing")
     with subprocess.Popen(["sleep", str(TIMEOUT_S * 3)]) as plain:
         traced, opened = parent_can_attach(plain.pid), parent_can_open_memory(plain.pid)
         plain.kill()
@@ -99,12 +99,10 @@ def scenario(argv):
         window = program.main_window()
         limit = core_limit(program.pid)
         print(f"core-file limit (soft, hard): {limit}")
-        if limit != ["0", "0"]:
-            raise Failure(f"core files are still allowed: {limit}")
+        check(limit == ["0", "0"], f"core files are still allowed: {limit}")
         traced, opened = parent_can_attach(program.pid), parent_can_open_memory(program.pid)
         print(f"parent's ptrace attach: {traced}; open /proc/<pid>/mem: {opened}")
-        if traced is True or opened is True:
-            raise Failure("the parent can read the program's memory")
+        check(traced is not True and opened is not True, "the parent can read the program's memory")
         press(window, "Return")
         wait_for("no 8-digit password on the clipboard", password_on_clipboard)
         program.exit_with_alt_x(window)

@@ -1,17 +1,16 @@
-#!/usr/bin/python3
+#!/usr/bin/python3 -B
 """What a screen reader reads from the real program over AT-SPI.
 
-Run inside a session of its own: session.sh --x-server /usr/bin/python3 screen_reader.py BINARY
+Run inside a session of its own: session.sh --x-server /usr/bin/python3 -B screen_reader.py BINARY
 The session bus starts the accessibility bus, as on a desktop; the program runs with accessibility
 on. Checked through pyatspi: the main window is a frame, not modal; 生成 is the default button at
 start and again after the focus went round the other buttons and back into 文字数; the password
 display reads the password and is labelled by "パスワード"; the options dialog is modal.
 """
 import os
-import subprocess
 import sys
 
-from desktop import (Failure, Program, output_of, password_on_clipboard, press, run, wait_for,
+from desktop import (TITLE, Program, check, output_of, password_on_clipboard, press, run, wait_for,
                      windows_titled)
 
 A11Y_BUS = "org.a11y.Bus"
@@ -25,11 +24,9 @@ TABS_ROUND_THE_WINDOW = 16
 
 def bus_name_owned(name):
     # NameHasOwner never starts a service, unlike a call to the name itself would.
-    reply = subprocess.run(
-        ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-         "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", f"string:{name}"],
-        capture_output=True, text=True, check=False)
-    return reply.returncode == 0 and "boolean true" in reply.stdout
+    return "boolean true" in output_of(
+        "dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+        "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", f"string:{name}")
 
 
 def walk(accessible):
@@ -46,16 +43,11 @@ def related(accessible, relation_type):
             for i in range(relation.getNTargets())]
 
 
-def check(condition, failure):
-    if not condition:
-        raise Failure(failure)
-
-
 def scenario(argv):
     # Only the bus started here counts, never one of a desktop the test may run inside.
     os.environ.pop("AT_SPI_BUS_ADDRESS", None)
-    subprocess.run(["dbus-send", "--session", "--print-reply", f"--dest={A11Y_BUS}",
-                    "/org/a11y/bus", "org.a11y.Bus.GetAddress"], capture_output=True, check=False)
+    output_of("dbus-send", "--session", "--print-reply", f"--dest={A11Y_BUS}", "/org/a11y/bus",
+              "org.a11y.Bus.GetAddress")
     wait_for("the accessibility bus did not start", lambda: bus_name_owned(A11Y_BUS))
     import pyatspi  # only once the accessibility bus is up
 
@@ -82,7 +74,7 @@ def scenario(argv):
 
         window_id = program.main_window()
         main = wait_for("the main window is not on the accessibility bus",
-                        lambda: top_window("Cipherloom"))
+                        lambda: top_window(TITLE))
         wait_for(f"{GENERATE} is not the default button at start", generate_is_default)
         press(window_id, *["Tab"] * TABS_ROUND_THE_WINDOW)
         output_of("xdotool", "mousemove", "--window", window_id, *LENGTH_FIELD_AT, "click", "1")
@@ -93,7 +85,8 @@ def scenario(argv):
         password = wait_for("no password on the clipboard", password_on_clipboard)
         check(main.getRole() == pyatspi.ROLE_FRAME,
               f"the main window's role is {main.getRoleName()}, not frame")
-        check(not main.getState().contains(pyatspi.STATE_MODAL), "the main window is reported modal")
+        check(not main.getState().contains(pyatspi.STATE_MODAL),
+              "the main window is reported modal")
         display = wait_for(f"no label reads the password {password}",
                            lambda: find(pyatspi.ROLE_LABEL, password))
         labels = related(display, pyatspi.RELATION_LABELLED_BY)
