@@ -87,8 +87,11 @@ fail() {
 start_app() {
     env -u QT_QPA_PLATFORM "$bin" >"$workdir/app.log" 2>&1 &
     app_pid=$!
-    main_wid=$(timeout "$timeout_s" xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
-        fail "the main window did not appear"
+    focus_main_window
+}
+focus_main_window() {
+    wait_until windows_shown -ge 1 || fail "the main window did not appear"
+    main_wid=$(xdotool search --onlyvisible --name "$title" | head -n 1)
     xdotool windowfocus --sync "$main_wid"
 }
 
@@ -111,7 +114,8 @@ app_gone() { ! kill -0 "$app_pid" 2>/dev/null; }
 
 generate() {
     press Return
-    wait_until clipboard_is_eight_digits || fail "no 8-digit password on the clipboard: '$(clipboard)'"
+    wait_until clipboard_is_eight_digits ||
+        fail "no 8-digit password on the clipboard: '$(clipboard)'"
 }
 
 other_program_copies() {

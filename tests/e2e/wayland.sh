@@ -56,16 +56,10 @@ start_sway() {
 }
 
 # "app_id focused" of each window of the program's: a message box is a second one.
-window_info() {
-    swaymsg -t get_tree 2>/dev/null | desktop sway-window "$app_pid"
-}
+window_info() { swaymsg -t get_tree 2>/dev/null | desktop sway-window "$app_pid"; }
 window_focused() { [[ "$(window_info)" == *" True" ]]; }
 window_count() { window_info | wc -l; }
-main_window_alone() {
-    local info
-    info=$(window_info)
-    [ "$(wc -l <<<"$info")" -eq 1 ] && [[ $info == *" True" ]]
-}
+main_window_alone() { [ "$(window_info)" = "$app_id True" ]; }
 
 start_app() {
     QT_QPA_PLATFORM=wayland LD_PRELOAD=$late_wakeup "$bin" >"$workdir/app.log" 2>&1 &

@@ -36,9 +36,7 @@ pid_written() { [ -s "$workdir/pid" ]; }
 wait_until pid_written || fail "the program did not start"
 app_pid=$(<"$workdir/pid")
 
-main_wid=$(timeout "$timeout_s" xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
-    fail "the main window did not appear"
-xdotool windowfocus --sync "$main_wid"
+focus_main_window
 generate
 password=$(clipboard)
 press alt+x
