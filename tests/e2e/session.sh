@@ -1,34 +1,25 @@
 #!/usr/bin/env bash
-# Runs a command as in a desktop session of its own: an empty home, XDG directories and runtime
-# directory, and a session bus that starts its services with them, so nothing reaches the real
-# home or the desktop the tests may run in. Afterwards it stops what the bus started (the services
-# it activated and their children, by process id) while they can still be told from any other
-# process, and removes the directories with whatever the services mounted there: the document
-# portal, which GTK programs activate through the desktop portal, mounts a FUSE file system in
-# $XDG_RUNTIME_DIR/doc. Exits with the command's status; the cleanup never changes it.
-# With --x-server it also starts an X server (Xvfb) of its own.
+# Runs a command as in a desktop session of its own: an empty home, XDG and runtime directories,
+# and a session bus that starts its services with them; with --x-server also an X server (Xvfb).
+# Afterwards it stops, by process id, what the bus started and removes the directories with
+# whatever was mounted there. Exits with the command's status; the cleanup never changes it.
 # Usage: session.sh [--x-server] COMMAND [ARG...]
 # shellcheck disable=SC2317 # the functions below run from traps and from wait_until
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/e2e/common.sh
-source "$here/common.sh"
-readonly timeout_s=10
-
+source "$(dirname "$0")/common.sh"
 root=$(mktemp -d)
 x_pid=""
 bus_pid=""
 command_pid=""
 
 cleanup() {
-    [ -z "$command_pid" ] || stop_pids "$command_pid"
-    if [ -n "$bus_pid" ]; then
-        # Its services are known by their ancestry only while the bus runs: collect them first.
-        # shellcheck disable=SC2046 # one id per word
-        stop_pids $(descendants_of "$bus_pid") "$bus_pid"
-    fi
-    [ -z "$x_pid" ] || stop_pids "$x_pid"
+    stop_pids ${command_pid:+"$command_pid"}
+    # The bus's services are known by their ancestry only while it runs: collect them first.
+    # shellcheck disable=SC2046 # one id per word
+    [ -z "$bus_pid" ] || stop_pids $(descendants_of "$bus_pid") "$bus_pid"
+    stop_pids ${x_pid:+"$x_pid"}
     remove_tree "$root"
 }
 trap cleanup EXIT
@@ -37,9 +28,8 @@ trap 'exit 130' INT
 
 x_ready_or_gone() { [ -s "$root/display" ] || ! alive "$x_pid"; }
 # On the first display without a lock file; should another session take it first, its lock
-# makes this server give up, and the next display is tried. -noreset: a server resets whenever
-# its last client leaves and refuses whoever connects meanwhile; with a few servers busy at once
-# about one connection in ten failed that way ("could not connect to display").
+# makes this server give up, and the next display is tried. -noreset: a server that resets when
+# its last client leaves refuses whoever connects meanwhile.
 start_x_server() {
     local n
     for ((n = 200; n < 300; n++)); do
