@@ -1,7 +1,5 @@
 """The options of package_checks.py, and CTest's skip code for a run where every test skipped."""
 
-import pytest
-
 OPTIONS = ("build-dir", "source-dir", "work", "app-id", "project-version")
 SKIP = 77
 
@@ -9,14 +7,8 @@ SKIP = 77
 def pytest_addoption(parser):
     group = parser.getgroup("cipherloom package checks")
     for name in OPTIONS:
-        group.addoption(f"--{name}")
+        group.addoption(f"--{name}", required=True)
     group.addoption("--executable", default="cipherloom")
-
-
-def pytest_configure(config):
-    missing = [f"--{name}" for name in OPTIONS if config.getoption(f"--{name}") is None]
-    if missing:
-        raise pytest.UsageError(f"package_checks.py needs {' '.join(missing)}")
 
 
 def pytest_sessionfinish(session, exitstatus):

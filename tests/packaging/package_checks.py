@@ -5,6 +5,7 @@ into a scratch prefix; the other groups read what it left in the work directory.
 group per test (tests/packaging/CMakeLists.txt).
 """
 
+import configparser
 import gzip
 import json
 import os
@@ -26,9 +27,7 @@ MINGW_HEADERS = pathlib.Path("/usr/share/mingw-w64/include")
 
 
 def run(command, **kwargs):
-    kwargs.setdefault("capture_output", True)
-    kwargs.setdefault("text", True)
-    return subprocess.run(command, check=False, **kwargs)
+    return subprocess.run(command, capture_output=True, text=True, check=False, **kwargs)
 
 
 class Context:
@@ -44,13 +43,20 @@ class Context:
         self.tgz_root = self.work / "tgz-root"
         self.prefix = self.work / "prefix"
 
-    def deb(self):
-        found = sorted(self.packages.glob("*.deb"))
-        return found[0] if found else None
+    def package(self, suffix):
+        found = sorted(self.packages.glob(f"*{suffix}"))
+        assert found, f"no {suffix} in {self.packages}"
+        return found[0]
 
-    def tgz(self):
-        found = sorted(self.packages.glob("*.tar.gz"))
-        return found[0] if found else None
+    def tgz_top(self):
+        tops = list(self.tgz_root.iterdir()) if self.tgz_root.is_dir() else []
+        assert len(tops) == 1, f"the .tar.gz should hold one folder, has {tops}"
+        return tops[0]
+
+    def installed(self, relative):
+        path = self.deb_root / "usr" / relative
+        assert path.is_file(), f"{path} missing"
+        return path
 
 
 @pytest.fixture(scope="session")
@@ -59,9 +65,16 @@ def ctx(request):
 
 
 # Every install tree a user can get, by where its files live.
-@pytest.fixture(params=["deb", "install"], ids=["the .deb (/usr)", "cmake --install"])
+@pytest.fixture(params=["deb", "install", "tgz"],
+                ids=["the .deb (/usr)", "cmake --install", "the .tar.gz"])
 def root(request, ctx):
+    if request.param == "tgz":
+        return ctx.tgz_top()
     return ctx.deb_root / "usr" if request.param == "deb" else ctx.prefix
+
+
+def files_under(root):
+    return {str(p.relative_to(root)) for p in root.rglob("*") if p.is_file()}
 
 
 def png_size(path):
@@ -71,22 +84,9 @@ def png_size(path):
     return struct.unpack(">II", data[16:24])
 
 
-def read_desktop_entry(path):
-    entry, group = {}, None
-    for line in path.read_text(encoding="utf-8").splitlines():
-        if line.startswith("["):
-            group = line.strip("[]")
-        elif "=" in line and group == "Desktop Entry":
-            key, value = line.split("=", 1)
-            entry[key.strip()] = value.strip()
-    return entry
-
-
 def output(result):
     return result.stdout + result.stderr
 
-
-# --- prepare ----------------------------------------------------------------------------------
 
 def test_prepare(ctx):
     shutil.rmtree(ctx.work, ignore_errors=True)
@@ -96,16 +96,12 @@ def test_prepare(ctx):
     result = run(["cpack", "--config", str(config), "-G", "DEB;TGZ", "-B", str(ctx.packages)],
                  cwd=ctx.build_dir)
     assert result.returncode == 0, "cpack failed:\n" + output(result)
-    deb, tgz = ctx.deb(), ctx.tgz()
-    assert deb is not None, "cpack wrote no .deb"
-    assert tgz is not None, "cpack wrote no .tar.gz"
-    result = run(["dpkg-deb", "-x", str(deb), str(ctx.deb_root)])
-    assert result.returncode == 0, "dpkg-deb -x failed: " + result.stderr
     ctx.tgz_root.mkdir()
-    result = run(["tar", "-xzf", str(tgz), "-C", str(ctx.tgz_root)])
-    assert result.returncode == 0, "tar -xzf failed: " + result.stderr
-    result = run(["cmake", "--install", str(ctx.build_dir), "--prefix", str(ctx.prefix)])
-    assert result.returncode == 0, "cmake --install failed: " + result.stderr
+    for command in (["dpkg-deb", "-x", ctx.package(".deb"), ctx.deb_root],
+                    ["tar", "-xzf", ctx.package(".tar.gz"), "-C", ctx.tgz_root],
+                    ["cmake", "--install", ctx.build_dir, "--prefix", ctx.prefix]):
+        result = run(command)
+        assert result.returncode == 0, f"{' '.join(map(str, command))} failed: {result.stderr}"
 
 
 # --- checks on the unpacked trees -------------------------------------------------------------
@@ -134,24 +130,26 @@ class TestLayout:
         assert not wrong, "missing (None) or of the wrong size"
 
     def test_nothing_outside_bin_and_share(self, root):
-        stray = [p for p in root.rglob("*") if p.is_file()
-                 and not re.match(r"(bin|share)/", str(p.relative_to(root)))]
-        assert not stray
+        assert not [f for f in files_under(root) if not re.match(r"(bin|share)/", f)]
 
 
 class TestDesktopEntry:
     @pytest.fixture
     def path(self, ctx):
-        path = ctx.deb_root / f"usr/share/applications/{ctx.app_id}.desktop"
-        assert path.is_file(), f"{path} missing"
-        return path
+        return ctx.installed(f"share/applications/{ctx.app_id}.desktop")
+
+    @pytest.fixture
+    def entry(self, path):
+        parser = configparser.ConfigParser(delimiters="=", interpolation=None)
+        parser.optionxform = str  # keys are case-sensitive
+        parser.read(path, encoding="utf-8")
+        return parser["Desktop Entry"]
 
     def test_desktop_file_validate_accepts_it(self, path):
         result = run(["desktop-file-validate", str(path)])
         assert result.returncode == 0 and "error:" not in result.stdout, output(result)
 
-    def test_it_starts_the_installed_program_with_the_installed_icons(self, ctx, path):
-        entry = read_desktop_entry(path)
+    def test_it_starts_the_installed_program_with_the_installed_icons(self, ctx, entry):
         assert entry.get("Name") == "Cipherloom"
         assert entry.get("Exec", "").split()[:1] == [ctx.executable] and \
             (ctx.deb_root / "usr/bin" / ctx.executable).is_file(), \
@@ -159,8 +157,7 @@ class TestDesktopEntry:
         assert entry.get("Icon") == ctx.app_id, \
             "the Icon is not the application id, so the installed icons are not found"
 
-    def test_menus_find_it_and_it_speaks_japanese(self, path):
-        entry = read_desktop_entry(path)
+    def test_menus_find_it_and_it_speaks_japanese(self, entry):
         assert {"Utility", "Security"} <= set(entry.get("Categories", "").split(";"))
         keys = ("Comment", "Comment[ja]", "Keywords", "Keywords[ja]")
         assert not [key for key in keys if not entry.get(key)], "missing or empty"
@@ -171,9 +168,7 @@ class TestDesktopEntry:
 class TestMetainfo:
     @pytest.fixture
     def path(self, ctx):
-        path = ctx.deb_root / f"usr/share/metainfo/{ctx.app_id}.metainfo.xml"
-        assert path.is_file(), f"{path} missing"
-        return path
+        return ctx.installed(f"share/metainfo/{ctx.app_id}.metainfo.xml")
 
     @pytest.fixture
     def component(self, path):
@@ -216,8 +211,7 @@ class TestMetainfo:
 class TestControl:
     @pytest.fixture(scope="class")
     def fields(self, ctx):
-        deb = ctx.deb()
-        assert deb is not None, "no .deb"
+        deb = ctx.package(".deb")
         fields = {name: run(["dpkg-deb", "-f", str(deb), name]).stdout.rstrip("\n")
                   for name in ("Package", "Version", "Architecture", "Section", "Maintainer",
                                "Depends", "Installed-Size", "Description")}
@@ -264,8 +258,7 @@ class TestControl:
 
     # The changelog's newest entry must be this package's version, or dpkg and lintian disagree.
     def test_changelog_starts_with_the_package_version(self, ctx, fields):
-        changelog = ctx.deb_root / f"usr/share/doc/{ctx.executable}/changelog.Debian.gz"
-        assert changelog.is_file(), "changelog.Debian.gz missing"
+        changelog = ctx.installed(f"share/doc/{ctx.executable}/changelog.Debian.gz")
         first = gzip.decompress(changelog.read_bytes()).decode("utf-8").splitlines()[0]
         assert first.startswith(f"{ctx.executable} ({fields['Version']})")
 
@@ -273,34 +266,20 @@ class TestControl:
 def test_lintian_finds_no_error(ctx):
     if shutil.which("lintian") is None:
         pytest.skip("lintian not installed")
-    deb = ctx.deb()
-    assert deb is not None, "no .deb"
-    result = run(["lintian", "--tag-display-limit", "0", str(deb)])
+    result = run(["lintian", "--tag-display-limit", "0", str(ctx.package(".deb"))])
     print(result.stdout, end="")
     assert not [line for line in result.stdout.splitlines() if line.startswith("E:")]
 
 
+# Its program, too, is checked with the other install trees (TestLayout).
 class TestTarball:
-    @pytest.fixture
-    def top(self, ctx):
-        tops = list(ctx.tgz_root.iterdir()) if ctx.tgz_root.is_dir() else []
-        assert len(tops) == 1, f"the .tar.gz should hold one folder, has {tops}"
-        return tops[0]
+    def test_its_folder_names_the_version(self, ctx):
+        assert ctx.tgz_top().name.startswith(f"{ctx.executable}-{ctx.version}")
 
-    def test_its_folder_names_the_version(self, ctx, top):
-        assert top.name.startswith(f"{ctx.executable}-{ctx.version}")
-
-    def test_it_holds_what_the_deb_holds(self, ctx, top):
-        def files(root):
-            return {str(p.relative_to(root)) for p in root.rglob("*") if p.is_file()}
-
-        in_deb, in_tgz = files(ctx.deb_root / "usr"), files(top)
+    def test_it_holds_what_the_deb_holds(self, ctx):
+        in_deb, in_tgz = files_under(ctx.deb_root / "usr"), files_under(ctx.tgz_top())
         assert in_deb == in_tgz, f"only in .deb: {sorted(in_deb - in_tgz)}; " \
                                  f"only in .tar.gz: {sorted(in_tgz - in_deb)}"
-
-    def test_its_program_is_executable(self, ctx, top):
-        binary = top / "bin" / ctx.executable
-        assert binary.is_file() and os.access(binary, os.X_OK)
 
 
 class TestHardening:
@@ -349,8 +328,7 @@ wait "$pid" 2>/dev/null
 def test_window_carries_the_small_icons(ctx):
     tools = ("Xvfb", "dbus-daemon", "xdotool", "xprop")
     assert not [tool for tool in tools if not shutil.which(tool)], "not installed"
-    program = ctx.deb_root / "usr/bin" / ctx.executable
-    assert program.is_file(), f"{program} missing"
+    program = ctx.installed(f"bin/{ctx.executable}")
     env = dict(os.environ, PROGRAM=str(program), QT_QPA_PLATFORM="xcb")
     # An X server and a session of its own: without a bus, libdbus would start one in the real
     # home.

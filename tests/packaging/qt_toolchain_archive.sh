@@ -32,8 +32,6 @@ run_script() {
         >"$tmp/stdout" 2>"$tmp/stderr" || status=$?
 }
 
-stderr_lines() { wc -l <"$tmp/stderr"; }
-
 # A refusal: non-zero, nothing on stdout, one line saying which archive and why, nothing left in
 # the cache that the cross build would find.
 expect_refused() {
@@ -45,21 +43,27 @@ expect_refused() {
     [ ! -e "$prefix" ] || fail "$prefix is still there"
 }
 
-write_provenance() {
-    printf '%s\n' "source-package: $qt_source_package" "source-version: $2" \
-        "dsc-sha256: $qt_source_dsc_sha256" >"$1"
+provenance() {
+    printf '%s\n' "source-package: $qt_source_package" "source-version: $1" \
+        "dsc-sha256: $qt_source_dsc_sha256"
 }
 
-# Fake cached toolchain: complete, with what the cross build looks for.
-fake_cache() {
+# A cached toolchain, complete with what the cross build looks for, of unknown or other origin:
+# replaced_cache CASE PROVENANCE WHAT_IS_SAID COMMAND... (an empty PROVENANCE writes none).
+replaced_cache() {
+    case_name=$1
     rm -rf "$cache"
     mkdir -p "$prefix/lib/cmake/Qt6"
     touch "$prefix/lib/cmake/Qt6/Qt6Config.cmake" "$prefix/.cipherloom-complete"
+    [ -z "$2" ] || printf '%b\n' "$2" >"$prefix/PROVENANCE"
+    run_script "${@:4}"
+    grep -qF "Replacing $prefix: $3" "$tmp/stderr" || fail "did not say it replaces $prefix"
+    expect_refused "$tmp/unpinned.tar.xz" "$unpinned_reason"
 }
 
 # Well-formed and naming the right source, but not a pinned archive.
 mkdir -p "$tmp/fake/qt-6.4.2-mingw-w64-static/lib/cmake/Qt6"
-write_provenance "$tmp/fake/qt-6.4.2-mingw-w64-static/PROVENANCE" "$qt_source_version"
+provenance "$qt_source_version" >"$tmp/fake/qt-6.4.2-mingw-w64-static/PROVENANCE"
 tar cJf "$tmp/unpinned.tar.xz" -C "$tmp/fake" qt-6.4.2-mingw-w64-static
 unpinned_reason="its SHA-256 $(sha256sum "$tmp/unpinned.tar.xz" | cut -d ' ' -f 1) is not one this script pins"
 
@@ -67,30 +71,16 @@ case_name=unpinned_archive_is_refused
 rm -rf "$cache"
 run_script "$script" "$tmp/unpinned.tar.xz"
 expect_refused "$tmp/unpinned.tar.xz" "$unpinned_reason"
-[ "$(stderr_lines)" -eq 1 ] || fail "more than the refusal on stderr"
+[ "$(wc -l <"$tmp/stderr")" -eq 1 ] || fail "more than the refusal on stderr"
 
-case_name=cache_without_provenance_is_removed
-fake_cache
-run_script "$script" "$tmp/unpinned.tar.xz"
-grep -qF "Replacing $prefix: it has no PROVENANCE" "$tmp/stderr" || fail "did not say it replaces $prefix"
-expect_refused "$tmp/unpinned.tar.xz" "$unpinned_reason"
-
-case_name=cache_from_another_source_is_removed
-fake_cache
-write_provenance "$prefix/PROVENANCE" 6.4.2+dfsg-9
-run_script env CIPHERLOOM_QT_MINGW_ARCHIVE="$tmp/unpinned.tar.xz" "$script"
-grep -qF "Replacing $prefix: its PROVENANCE names $qt_source_package 6.4.2+dfsg-9" "$tmp/stderr" ||
-    fail "did not say it replaces $prefix"
-expect_refused "$tmp/unpinned.tar.xz" "$unpinned_reason"
-
-case_name=cache_built_with_other_options_is_removed
-fake_cache
-write_provenance "$prefix/PROVENANCE" "$qt_source_version"
-echo "configure: -DBUILD_SHARED_LIBS=ON" >>"$prefix/PROVENANCE"
-run_script "$script" "$tmp/unpinned.tar.xz"
-grep -qF "Replacing $prefix: its PROVENANCE names other configure options" "$tmp/stderr" ||
-    fail "did not say it replaces $prefix"
-expect_refused "$tmp/unpinned.tar.xz" "$unpinned_reason"
+replaced_cache cache_without_provenance_is_removed "" "it has no PROVENANCE" \
+    "$script" "$tmp/unpinned.tar.xz"
+replaced_cache cache_from_another_source_is_removed "$(provenance 6.4.2+dfsg-9)" \
+    "its PROVENANCE names $qt_source_package 6.4.2+dfsg-9" \
+    env CIPHERLOOM_QT_MINGW_ARCHIVE="$tmp/unpinned.tar.xz" "$script"
+replaced_cache cache_built_with_other_options_is_removed \
+    "$(provenance "$qt_source_version")\nconfigure: -DBUILD_SHARED_LIBS=ON" \
+    "its PROVENANCE names other configure options" "$script" "$tmp/unpinned.tar.xz"
 
 if [ -f "$shared_archive" ]; then
     case_name=shared_archive_with_one_byte_changed_is_refused

@@ -67,28 +67,24 @@ def sha256(data):
 
 
 def packaged_files(path):
-    """path inside the package -> SHA-256, for the packages whose contents the SBOM lists."""
-    name = path.name
-    if name.endswith(".zip"):
+    """path inside the package -> SHA-256, for the packages whose contents the SBOM lists; the
+    zip and the .tar.gz hold one top folder, which the paths leave out."""
+    if path.name.endswith(".zip"):
         with zipfile.ZipFile(path) as archive:
             return {i.filename.split("/", 1)[1]: sha256(archive.read(i))
                     for i in archive.infolist() if not i.is_dir()}
-    if name.endswith(".deb"):
-        data = subprocess.run(["dpkg-deb", "--fsys-tarfile", str(path)], capture_output=True,
-                              check=True).stdout
-        stream, strip = io.BytesIO(data), False
-    elif name.endswith("-Linux.tar.gz"):
-        stream, strip = io.BytesIO(path.read_bytes()), True
+    if path.name.endswith(".deb"):
+        data, strip = subprocess.run(["dpkg-deb", "--fsys-tarfile", str(path)],
+                                     capture_output=True, check=True).stdout, False
+    elif path.name.endswith("-Linux.tar.gz"):
+        data, strip = path.read_bytes(), True
     else:
         return None
-    files = {}
-    with tarfile.open(fileobj=stream, mode="r:*") as archive:
-        for member in archive:
-            if member.isfile():
-                inner = member.name.removeprefix("./")
-                inner = inner.split("/", 1)[1] if strip else inner
-                files[inner] = sha256(archive.extractfile(member).read())
-    return files
+    with tarfile.open(fileobj=io.BytesIO(data), mode="r:*") as archive:
+        files = {m.name.removeprefix("./"): sha256(archive.extractfile(m).read())
+                 for m in archive if m.isfile()}
+    return {(inner.split("/", 1)[1] if strip else inner): digest
+            for inner, digest in files.items()}
 
 
 def main():
@@ -97,10 +93,8 @@ def main():
     parser.add_argument("sbom", type=pathlib.Path)
     args = parser.parse_args()
     bom = json.loads(args.sbom.read_text(encoding="utf-8"))
-    failures = []
-
-    for error in offline_validator(SCHEMAS).iter_errors(bom):
-        failures.append(f"schema: {'/'.join(map(str, error.absolute_path))}: {error.message}")
+    failures = [f"schema: {'/'.join(map(str, error.absolute_path))}: {error.message}"
+                for error in offline_validator(SCHEMAS).iter_errors(bom)]
 
     spdx_ids = set(read_schema(SCHEMAS / f"{SPDX}.xz")["enum"])
     entries = list(walk([bom["metadata"]["component"]] + bom.get("components", [])))
@@ -108,10 +102,10 @@ def main():
     duplicates = {r for r in refs if refs.count(r) > 1}
     if duplicates:
         failures.append(f"bom-refs used more than once: {sorted(duplicates)}")
-    for dependency in bom.get("dependencies", []):
-        for ref in [dependency["ref"]] + dependency.get("dependsOn", []):
-            if ref not in refs:
-                failures.append(f"dependency on {ref}, which no component is")
+    failures += [f"dependency on {ref}, which no component is"
+                 for dependency in bom.get("dependencies", [])
+                 for ref in [dependency["ref"]] + dependency.get("dependsOn", [])
+                 if ref not in refs]
     for entry in entries:
         for licence in entry.get("licenses", []):
             expression = licence.get("expression") or licence.get("license", {}).get("id", "")
@@ -134,15 +128,11 @@ def main():
         inside = packaged_files(path)
         if inside is None:
             continue
-        listed = {}
-        for item in walk(entry.get("components", [])):
-            where = [p["value"] for p in item.get("properties", []) if p["name"] ==
-                     "cipherloom:path"]
-            if where and "hashes" in item:
-                listed[where[0]] = item["hashes"][0]["content"]
-        for inner, digest in sorted(inside.items()):
-            if listed.get(inner) != digest:
-                failures.append(f"{name}: {inner} is missing from the SBOM or has another hash")
+        listed = {p["value"]: item["hashes"][0]["content"]
+                  for item in walk(entry.get("components", [])) if "hashes" in item
+                  for p in item.get("properties", []) if p["name"] == "cipherloom:path"}
+        failures += [f"{name}: {inner} is missing from the SBOM or has another hash"
+                     for inner, digest in sorted(inside.items()) if listed.get(inner) != digest]
 
     for failure in failures:
         print(f"FAIL sbom: {failure}")

@@ -2,11 +2,10 @@
 // end-to-end tests under Wine.
 //   clipboard_probe text            prints the clipboard's text (nothing when there is none)
 //   clipboard_probe hints           prints each privacy format's size and bytes in hex
-//   clipboard_probe formats         prints the name of every format on the clipboard
 //   clipboard_probe set TEXT        copies TEXT, as another program would
-//   clipboard_probe hold MS [TITLE] opens the clipboard, prints "held", keeps it open MS ms; with
-//                                   TITLE it keeps asking that window to answer meanwhile, and
-//                                   exits 3 if the window left a question unanswered too long
+//   clipboard_probe hold MS TITLE   opens the clipboard, prints "held", keeps it open MS ms while
+//                                   it keeps asking the window TITLE to answer, and exits 3 if the
+//                                   window left a question unanswered too long
 //   clipboard_probe client-size     prints the client size of each visible Qt top-level window
 //   clipboard_probe window          a bare Win32 window that ends on Alt+X, for exit timing
 #include <windows.h>
@@ -23,6 +22,13 @@ constexpr int kOpenAttempts = 100;
 constexpr DWORD kOpenRetryMilliseconds = 20;
 constexpr int kClassNameLength = 256;
 constexpr UINT kAltXKey = 'X';
+
+// The clipboard is opened for a window, as programs do: Wine lets a second opener without a
+// window share a clipboard opened without one, which Windows does not. Setting it needs an owner.
+HWND MessageWindow()
+{
+    return CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
 
 bool OpenClipboardPatiently(HWND window = nullptr)
 {
@@ -79,31 +85,13 @@ int PrintHints()
     return 0;
 }
 
-int PrintFormats()
-{
-    if (!OpenClipboardPatiently())
-        return 1;
-    for (UINT format = EnumClipboardFormats(0); format != 0;
-         format = EnumClipboardFormats(format)) {
-        wchar_t name[kClassNameLength] = {};
-        if (GetClipboardFormatNameW(format, name, kClassNameLength) > 0)
-            std::printf("%u %ls\n", format, name);
-        else
-            std::printf("%u\n", format);
-    }
-    CloseClipboard();
-    return 0;
-}
-
 int SetText(const wchar_t* text)
 {
     const std::size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
     HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, bytes);
     std::memcpy(GlobalLock(data), text, bytes);
     GlobalUnlock(data);
-    // SetClipboardData fails while the clipboard has no owner window.
-    HWND owner =
-        CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND owner = MessageWindow();
     bool set = false;
     for (int attempt = 0; attempt < kOpenAttempts && !set; ++attempt) {
         if (!OpenClipboard(owner)) {
@@ -125,20 +113,11 @@ constexpr DWORD kAskEveryMilliseconds = 50;
 
 int Hold(DWORD milliseconds, const wchar_t* title)
 {
-    // Opened for a window, as programs do: Wine lets a second opener without a window share a
-    // clipboard opened without one, which Windows does not.
-    HWND opener =
-        CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND opener = MessageWindow();
     if (!OpenClipboardPatiently(opener))
         return 1;
     std::printf("held\n");
     std::fflush(stdout);
-    if (title == nullptr) {
-        Sleep(milliseconds);
-        CloseClipboard();
-        DestroyWindow(opener);
-        return 0;
-    }
     int unanswered = 0;
     const ULONGLONG end = GetTickCount64() + milliseconds;
     while (GetTickCount64() < end) {
@@ -213,19 +192,15 @@ int main()
         return PrintText();
     if (mode == L"hints")
         return PrintHints();
-    if (mode == L"formats")
-        return PrintFormats();
     if (mode == L"set" && argc > 2)
         return SetText(argv[2]);
-    if (mode == L"hold" && argc > 2)
-        return Hold(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)),
-                    argc > 3 ? argv[3] : nullptr);
+    if (mode == L"hold" && argc > 3)
+        return Hold(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)), argv[3]);
     if (mode == L"client-size")
         return EnumWindows(PrintClientSize, 0) ? 0 : 1;
     if (mode == L"window")
         return BareWindow();
-    std::fprintf(stderr,
-                 "usage: clipboard_probe text|hints|formats|set TEXT|hold MS [TITLE]|client-size|"
-                 "window\n");
+    std::fprintf(stderr, "usage: clipboard_probe text|hints|set TEXT|hold MS TITLE|client-size|"
+                         "window\n");
     return 2;
 }

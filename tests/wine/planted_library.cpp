@@ -10,7 +10,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID)
     const DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
     if (length > 0 && length < MAX_PATH) {
         lstrcatW(path, L".loaded");
-        const HANDLE marker = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const HANDLE marker =
+            CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (marker != INVALID_HANDLE_VALUE)
             CloseHandle(marker);
     }

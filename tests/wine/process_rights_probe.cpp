@@ -16,8 +16,8 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <initializer_list>
+#include <string>
 
 namespace {
 
@@ -26,50 +26,31 @@ struct Right
     const char* name;
     DWORD mask;
 };
+// Each right by its own name.
+#define RIGHT(mask) (Right{#mask, mask})
 
 constexpr Right kForbiddenOnProcess[] = {
-    {"PROCESS_VM_READ", PROCESS_VM_READ},
-    {"PROCESS_VM_WRITE", PROCESS_VM_WRITE},
-    {"PROCESS_VM_OPERATION", PROCESS_VM_OPERATION},
-    {"PROCESS_CREATE_THREAD", PROCESS_CREATE_THREAD},
-    {"PROCESS_DUP_HANDLE", PROCESS_DUP_HANDLE},
-    {"PROCESS_QUERY_INFORMATION", PROCESS_QUERY_INFORMATION},
-    {"PROCESS_SUSPEND_RESUME", PROCESS_SUSPEND_RESUME},
-};
+    RIGHT(PROCESS_VM_READ),       RIGHT(PROCESS_VM_WRITE),   RIGHT(PROCESS_VM_OPERATION),
+    RIGHT(PROCESS_CREATE_THREAD), RIGHT(PROCESS_DUP_HANDLE), RIGHT(PROCESS_QUERY_INFORMATION),
+    RIGHT(PROCESS_SUSPEND_RESUME)};
 constexpr DWORD kNeededOnProcess =
     SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE;
-constexpr Right kForbiddenOnThread[] = {
-    {"THREAD_SET_CONTEXT", THREAD_SET_CONTEXT},
-    {"THREAD_GET_CONTEXT", THREAD_GET_CONTEXT},
-    {"THREAD_SUSPEND_RESUME", THREAD_SUSPEND_RESUME},
-};
+constexpr Right kForbiddenOnThread[] = {RIGHT(THREAD_SET_CONTEXT), RIGHT(THREAD_GET_CONTEXT),
+                                        RIGHT(THREAD_SUSPEND_RESUME)};
 constexpr DWORD kNeededOnThread = SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION;
 constexpr DWORD kOwnerRights = READ_CONTROL;
 constexpr char kOwnerRightsSid[] = "S-1-3-4";
-constexpr std::size_t kSidTextLength = 200;
-
-enum class Object
-{
-    Process,
-    Thread
-};
 
 struct Target
 {
     const char* what;
-    Object object;
+    HANDLE(WINAPI* open)(DWORD mask, BOOL inherit, DWORD id); // OpenProcess or OpenThread
     DWORD id;
 };
 
-HANDLE Open(const Target& target, DWORD mask)
-{
-    return target.object == Object::Process ? OpenProcess(mask, FALSE, target.id)
-                                            : OpenThread(mask, FALSE, target.id);
-}
-
 bool Granted(const Target& target, const char* name, DWORD mask)
 {
-    HANDLE handle = Open(target, mask);
+    HANDLE handle = target.open(mask, FALSE, target.id);
     if (!handle) {
         std::printf("%s %s: denied (error %lu)\n", target.what, name, GetLastError());
         return false;
@@ -89,21 +70,21 @@ int Ask(const Target& target, const Right (&rights)[N], bool granted)
     return unexpected;
 }
 
-void SidText(PSID sid, char (&text)[kSidTextLength])
+std::string SidText(PSID sid)
 {
     LPSTR converted = nullptr;
-    text[0] = '\0';
-    if (ConvertSidToStringSidA(sid, &converted)) {
-        std::snprintf(text, kSidTextLength, "%s", converted);
-        LocalFree(converted);
-    }
+    if (!ConvertSidToStringSidA(sid, &converted))
+        return {};
+    std::string text(converted);
+    LocalFree(converted);
+    return text;
 }
 
 // Prints the object's DACL; returns 0 when it holds exactly an entry allowing `user` just
 // `userRights` and one allowing OWNER RIGHTS just READ_CONTROL, else 1.
-int CheckDacl(const Target& target, const char* user, DWORD userRights)
+int CheckDacl(const Target& target, const std::string& user, DWORD userRights)
 {
-    HANDLE handle = Open(target, READ_CONTROL);
+    HANDLE handle = target.open(READ_CONTROL, FALSE, target.id);
     if (!handle) {
         std::printf("%s DACL: cannot open for READ_CONTROL (error %lu)\n", target.what,
                     GetLastError());
@@ -123,9 +104,7 @@ int CheckDacl(const Target& target, const char* user, DWORD userRights)
     GetSecurityDescriptorControl(descriptor, &control, &revision);
     std::printf("%s DACL: %s, %s\n", target.what, dacl ? "present" : "none (anyone may do all)",
                 (control & SE_DACL_PROTECTED) ? "protected" : "not protected");
-    bool userFound = false;
-    bool ownerFound = false;
-    bool otherFound = false;
+    bool userFound = false, ownerFound = false, otherFound = false;
     for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
         void* ace = nullptr;
         if (!GetAce(dacl, i, &ace))
@@ -137,13 +116,11 @@ int CheckDacl(const Target& target, const char* user, DWORD userRights)
             continue;
         }
         auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-        char sid[kSidTextLength];
-        SidText(&allowed->SidStart, sid);
-        std::printf("  allow %s 0x%08lx\n", sid, allowed->Mask);
-        if (std::strcmp(sid, user) == 0 && allowed->Mask == userRights && !userFound)
+        const std::string sid = SidText(&allowed->SidStart);
+        std::printf("  allow %s 0x%08lx\n", sid.c_str(), allowed->Mask);
+        if (sid == user && allowed->Mask == userRights && !userFound)
             userFound = true;
-        else if (std::strcmp(sid, kOwnerRightsSid) == 0 && allowed->Mask == kOwnerRights &&
-                 !ownerFound)
+        else if (sid == kOwnerRightsSid && allowed->Mask == kOwnerRights && !ownerFound)
             ownerFound = true;
         else
             otherFound = true;
@@ -152,17 +129,18 @@ int CheckDacl(const Target& target, const char* user, DWORD userRights)
     return userFound && ownerFound && !otherFound ? 0 : 1;
 }
 
-void CurrentUser(char (&text)[kSidTextLength])
+std::string CurrentUser()
 {
-    text[0] = '\0';
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return;
+        return {};
     alignas(TOKEN_USER) BYTE record[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     DWORD size = sizeof record;
+    std::string user;
     if (GetTokenInformation(token, TokenUser, record, size, &size))
-        SidText(reinterpret_cast<TOKEN_USER*>(record)->User.Sid, text);
+        user = SidText(reinterpret_cast<TOKEN_USER*>(record)->User.Sid);
     CloseHandle(token);
+    return user;
 }
 
 bool UnderWine()
@@ -186,12 +164,11 @@ int main(int argc, char** argv)
     }
     DWORD processId = 0;
     const DWORD threadId = GetWindowThreadProcessId(window, &processId);
-    const Target own{"own process", Object::Process, GetCurrentProcessId()};
-    const Target process{"process", Object::Process, processId};
-    const Target thread{"window thread", Object::Thread, threadId};
+    const Target own{"own process", OpenProcess, GetCurrentProcessId()};
+    const Target process{"process", OpenProcess, processId};
+    const Target thread{"window thread", OpenThread, threadId};
     const bool wine = UnderWine();
-    char user[kSidTextLength];
-    CurrentUser(user);
+    const std::string user = CurrentUser();
 
     // A process of the user's own that kept its default DACL grants all of this.
     int unexpected = Ask(own, kForbiddenOnProcess, true);
@@ -209,6 +186,6 @@ int main(int argc, char** argv)
     }
     unexpected += CheckDacl(process, user, kNeededOnProcess);
     unexpected += CheckDacl(thread, user, kNeededOnThread);
-    std::printf("user %s%s: %d unexpected\n", user, wine ? ", under Wine" : "", unexpected);
+    std::printf("user %s%s: %d unexpected\n", user.c_str(), wine ? ", under Wine" : "", unexpected);
     return unexpected == 0 ? 0 : 1;
 }

@@ -4,13 +4,9 @@
 # --qtest: a QtTest program, run on the given Qt platform with its log in a file, since neither
 # its output nor the QT_* variables make it through Wine.
 set -euo pipefail
-dll_dirs=$1
+dll_dirs=$1 platform=""
 shift
-platform=""
-if [ "$1" = --qtest ]; then
-    platform=$2
-    shift 2
-fi
+[ "$1" != --qtest ] || { platform=$2 && shift 2; }
 program=$1
 shift
 [ -n "${WINEPREFIX:-}" ] || { echo "run.sh: no WINEPREFIX; run through tests/wine/session.sh" >&2; exit 1; }

@@ -15,16 +15,13 @@ for dir in ${CIPHERLOOM_WINE_DIR:+"$CIPHERLOOM_WINE_DIR"} "${TMPDIR:-/tmp}" "$PW
     mkdir -p "$dir" 2>/dev/null || continue
     avail_kb=$(df -Pk "$dir" | awk 'NR == 2 { print $4 }')
     echo "Room for a Wine prefix in $dir: $((avail_kb / 1024)) MB" >&2
-    if [ "$avail_kb" -ge "$need_kb" ]; then
-        prefix_parent=$dir
-        break
-    fi
+    [ "$avail_kb" -lt "$need_kb" ] || { prefix_parent=$dir && break; }
 done
-if [ -z "$prefix_parent" ]; then
+[ -n "$prefix_parent" ] || {
     echo "session.sh: no place with $((need_kb / 1024)) MB free for a Wine prefix;" \
         "name one in CIPHERLOOM_WINE_DIR" >&2
     exit 1
-fi
+}
 
 WINEPREFIX=$(mktemp -d "$prefix_parent/cipherloom-wine.XXXXXX")
 export WINEPREFIX WINEDEBUG=-all
@@ -38,19 +35,16 @@ trap cleanup EXIT
 
 start=$(date +%s)
 boot_log=$(mktemp)
-status=0
-wineboot -i >"$boot_log" 2>&1 || status=$?
-if [ "$status" -ne 0 ]; then
+wineboot -i >"$boot_log" 2>&1 || {
+    status=$?
     cat "$boot_log" >&2
     echo "session.sh: wineboot failed ($status) in $WINEPREFIX" >&2
     df -h "$WINEPREFIX" >&2
     exit 1
-fi
+}
 rm -f "$boot_log"
 # Wine brings no Japanese font; without one the labels would show boxes.
 fonts=/usr/share/fonts/opentype/ipafont-gothic
-if [ -d "$fonts" ]; then
-    cp "$fonts"/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-fi
+[ ! -d "$fonts" ] || cp "$fonts"/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 echo "Wine prefix ready in $(($(date +%s) - start)) s: $WINEPREFIX" >&2
 "$@"
